@@ -1,0 +1,21 @@
+// Fixed-point formatting of the legacy program, minimum width 5 and three
+// decimals, computed in x87 extended precision.
+//   |x| < 10 is not normalised: the digits are those of |x| * 10^17 rounded
+//   to a whole number, so a double stored just below a tie rounds down:
+//   1.0005 -> "1.000", 9.9995 -> "9.999".
+//   |x| >= 10 is scaled into [1, 16) by extended powers of ten first:
+//   4494.8665 (stored just above) -> "4494.867".
+//   The sign bit decides the "-": negative zero gives "-0.000".
+//   |x| >= 2^120 gives the exponent form " 1.3E+0036"; tiny values never do.
+// With ExponentForm::kNever huge values are written in the fixed form too.
+#pragma once
+
+#include <string>
+
+#include "tools/fixed_format.h"
+
+namespace orvalen {
+
+std::string LegacyFormatFixedPoint(double value, ExponentForm form = ExponentForm::kAllowed);
+
+}  // namespace orvalen

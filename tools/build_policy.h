@@ -1,0 +1,33 @@
+// The build policy of the current program, Orvalen: texts are UTF-16 code
+// units and numbers are IEEE doubles throughout. The address-value tools and
+// the subroutine pass are templates over a policy of this shape; the legacy
+// program has its own (legacy/legacy_build.h).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tools/case_compare.h"
+#include "tools/checked_arithmetic.h"
+#include "tools/fixed_format.h"
+#include "tools/number_text.h"
+
+namespace orvalen {
+
+struct CurrentBuild {
+  using Char = char16_t;
+  using Text = std::u16string;
+  using TextView = std::u16string_view;
+
+  static NumberText ConvertNumberText(TextView text) { return orvalen::ConvertNumberText(text); }
+  static std::string FormatFixedPoint(double value, ExponentForm form) {
+    return orvalen::FormatFixedPoint(value, form);
+  }
+  // value + offset as one double addition.
+  static double AddOffset(double value, double offset) { return CheckedAdd(value, offset); }
+  static bool SameTextIgnoringCase(TextView a, TextView b) {
+    return orvalen::SameTextIgnoringCase(a, b);
+  }
+};
+
+}  // namespace orvalen

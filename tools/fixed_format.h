@@ -1,0 +1,24 @@
+// Fixed-point formatting of the current program, minimum width 5 and three
+// decimals, built on the decimal image of the value (18 significant digits
+// from scaling the magnitude into [1, 16) and multiplying by 10^17).
+//   12                          -> "12.000"
+//   0.0625 (an exact tie)       -> "0.063"   (half away from zero)
+//   1.0005 (stored just below)  -> "1.001"   (the image rounds up first)
+//   -0.0004                     -> "-0.000"  (the sign follows the value)
+//   negative zero               -> "0.000"
+//   1234567890123456.75         -> "1234567890123456.640" (no rounding from 1e15 on)
+//   1e36                        -> " 1.0E+0036" (above 2^119 or below 2^-116)
+// With ExponentForm::kNever the fixed form is written for every value:
+// huge values as plain digits, tiny ones as "0.000" or "-0.000".
+// The result is single-byte text of digits, blanks, "-", "+", "." and "E".
+#pragma once
+
+#include <string>
+
+namespace orvalen {
+
+enum class ExponentForm { kAllowed, kNever };
+
+std::string FormatFixedPoint(double value, ExponentForm form = ExponentForm::kAllowed);
+
+}  // namespace orvalen

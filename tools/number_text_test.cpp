@@ -1,0 +1,168 @@
+#include "tools/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <string>
+
+#include "legacy/legacy_number_text.h"
+#include "tools/failure.h"
+
+namespace orvalen {
+namespace {
+
+constexpr double kNegativeZero = -0.0;
+
+struct ConversionCase {
+  const char* text;
+  double value;
+  int error_position;
+  double legacy_value;
+};
+
+// Same bits, so that 0 and negative zero are told apart.
+::testing::AssertionResult SameDouble(double expected, double actual) {
+  if (std::signbit(expected) == std::signbit(actual) && expected == actual)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "expected " << expected << (std::signbit(expected) ? " (signed)" : "")
+                                       << ", got " << actual << (std::signbit(actual) ? " (signed)" : "");
+}
+
+const ConversionCase kConversionTable[] = {
+    {"12.5", 12.5, 0, 12.5},
+    {"-0.75", -0.75, 0, -0.75},
+    {"00012.500", 12.5, 0, 12.5},
+    {" 5", 5, 0, 5},
+    {"5.", 5, 0, 5},
+    {".5", 0.5, 0, 0.5},
+    {".", 0, 0, 0},
+    {"-.", 0, 0, kNegativeZero},
+    {"-0", 0, 0, kNegativeZero},
+    {"", 0, 1, 0},
+    {"-", 0, 2, 0},
+    {"5 ", 5, 2, 5},
+    {"1-2", 1, 2, 1},
+    {"--5", 0, 2, 0},
+    {"+-3", 0, 2, 0},
+    {"..5", 0, 2, 0},
+    {"-5-", -5, 3, 5},
+    {"1.2.3", 1.2, 4, 12},
+    {"1.5-", 1.5, 4, 15},
+    {"1.0E+0036", 1e36, 0, 1e36},
+    {"1e5x", 100000, 4, 1},
+    // Edge cases beyond the reference table.
+    {"\t5", 0, 1, 0},                    // a tab is not skipped
+    {"   ", 0, 4, 0},                    // blanks only: stops at the end
+    {"+7", 7, 0, 7},
+    {"1e", 1, 3, 1},                     // exponent letter without digits
+    {"1e-3", 0.001, 0, 0.001},
+    {"2.5E2", 250, 0, 250},
+    {"5.e1", 50, 0, 50},
+    {"-.5", -0.5, 0, -0.5},
+    {"+.", 0, 0, 0},
+    {"1,5", 1, 2, 1},                    // no decimal comma
+    {"0x10", 0, 2, 0},                   // no hexadecimal prefix
+    {"-0.0", 0, 0, kNegativeZero},
+    {"123.456", 123.456, 0, 123.456},
+    {"-99999", -99999, 0, -99999},
+    // More than 15 digits: the accumulator rounds at every step.
+    {"9007199254740993", 0x1p53, 0, 0x1p53},
+    {"99999999999999999", 0x1.6345785d8a001p+56, 0, 1e17},
+    {"12345678901234567890", 0x1.56a95319d63e1p+63, 0, 12345678901234567890.0},
+};
+
+TEST(NumberTextConversion, ReferenceTableInBothPrograms) {
+  for (const ConversionCase& c : kConversionTable) {
+    SCOPED_TRACE(std::string("text \"") + c.text + "\"");
+    const std::u16string wide(c.text, c.text + std::char_traits<char>::length(c.text));
+    const NumberText current = ConvertNumberText(std::u16string_view(wide));
+    EXPECT_TRUE(SameDouble(c.value, current.value));
+    EXPECT_EQ(c.error_position, current.error_position);
+    const NumberText legacy = LegacyConvertNumberText(c.text);
+    EXPECT_TRUE(SameDouble(c.legacy_value, legacy.value)) << "legacy";
+    EXPECT_EQ(c.error_position, legacy.error_position) << "legacy";
+  }
+}
+
+TEST(NumberTextConversion, ByteAndWideFormsAgree) {
+  for (const ConversionCase& c : kConversionTable) {
+    const std::u16string wide(c.text, c.text + std::char_traits<char>::length(c.text));
+    const NumberText a = ConvertNumberText(std::string_view(c.text));
+    const NumberText b = ConvertNumberText(std::u16string_view(wide));
+    EXPECT_TRUE(SameDouble(a.value, b.value)) << c.text;
+    EXPECT_EQ(a.error_position, b.error_position) << c.text;
+  }
+}
+
+TEST(NumberTextConversion, NonAsciiCodeUnitStopsReading) {
+  // U+0661 (Arabic-Indic one) and a full-width digit are no digits here.
+  const NumberText a = ConvertNumberText(std::u16string_view(u"1\u0661"));
+  EXPECT_EQ(1, a.value);
+  EXPECT_EQ(2, a.error_position);
+  const NumberText b = ConvertNumberText(std::u16string_view(u"\uFF15"));
+  EXPECT_EQ(1, b.error_position);
+}
+
+TEST(NumberTextConversion, ShortDecimalsGiveTheNearestDouble) {
+  // At most 15 digits and 22 decimals: one exact whole number divided by one
+  // exact power of ten.
+  const struct {
+    const char* text;
+    double nearest;
+  } cases[] = {{"0.1", 0.1},         {"0.3", 0.3},
+               {"123456789012345", 123456789012345.0},
+               {"0.000000000000000000001", 1e-21},
+               {"1.23456789012345", 1.23456789012345},
+               {"-598.4625", -598.4625}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.nearest, ConvertNumberText(std::string_view(c.text)).value) << c.text;
+  }
+}
+
+TEST(NumberTextConversion, HugeExponentsOverflowOrVanish) {
+  EXPECT_THROW(ConvertNumberText(std::string_view("1e400")), EOverflow);
+  EXPECT_THROW(ConvertNumberText(std::string_view("1e99999999999999")), EOverflow);
+  EXPECT_EQ(0, ConvertNumberText(std::string_view("1e-400")).value);
+  EXPECT_EQ(0, ConvertNumberText(std::string_view("5e-99999999999999")).value);
+  EXPECT_EQ(0, ConvertNumberText(std::string_view("0e99999")).value);
+  EXPECT_THROW(LegacyConvertNumberText("1e400"), EOverflow);  // beyond the stored double
+  EXPECT_EQ(0, LegacyConvertNumberText("1e-99999").value);
+  // An exponent past the tables on a huge accumulator still scales correctly.
+  const std::string huge = "1" + std::string(4900, '0') + "e-5120";
+  EXPECT_NEAR(1e-220, LegacyConvertNumberText(huge).value, 1e-233);
+}
+
+TEST(NumberTextConversion, AccumulatorOverflowIsAFailure) {
+  const std::string digits(400, '9');
+  EXPECT_THROW(ConvertNumberText(std::string_view(digits)), EOverflow);
+  // The legacy accumulator holds it, but the stored double cannot.
+  EXPECT_THROW(LegacyConvertNumberText(digits), EOverflow);
+  // Leading zeros never grow the accumulator.
+  const std::string zeros = std::string(5000, '0') + "7";
+  EXPECT_EQ(7, ConvertNumberText(std::string_view(zeros)).value);
+}
+
+TEST(NumberTextConversion, ErrorPositionCountsFromOne) {
+  EXPECT_EQ(0, ConvertNumberText(std::string_view("12345")).error_position);
+  EXPECT_EQ(3, ConvertNumberText(std::string_view("12a45")).error_position);
+  EXPECT_EQ(5, LegacyConvertNumberText("1.5e").error_position);
+}
+
+TEST(NumberTextConversion, DoesNotDependOnTheLocale) {
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "de_DE.UTF-8"))
+      << "the de_DE.UTF-8 locale is missing; scripts/setup generates it";
+  const NumberText current = ConvertNumberText(std::string_view("12.5"));
+  const NumberText comma = ConvertNumberText(std::string_view("12,5"));
+  const NumberText legacy = LegacyConvertNumberText("12.5");
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(12.5, current.value);
+  EXPECT_EQ(0, current.error_position);
+  EXPECT_EQ(3, comma.error_position);
+  EXPECT_EQ(12.5, legacy.value);
+}
+
+}  // namespace
+}  // namespace orvalen

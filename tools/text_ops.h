@@ -1,0 +1,53 @@
+// The plain text primitives of both programs, on 16-bit code units or on
+// bytes. Positions count from 1.
+//   Trim(u"\t X1 \r")                -> u"X1"   (every code up to U+0020 goes)
+//   FirstOccurrence(u"X", u"G0 X1")  -> 4       (exact code units; 0 if absent,
+//                                                 for an empty or longer pattern)
+//   CopySubstring(u"ABCDEF", 3, 2)   -> u"CD"   (start below 1 counts as 1)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvalen {
+
+template <typename Char>
+std::basic_string_view<Char> Trim(std::basic_string_view<Char> text) {
+  const auto blank = [](Char c) {
+    return static_cast<std::make_unsigned_t<Char>>(c) <= 0x20;
+  };
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+template <typename Char>
+std::int64_t FirstOccurrence(std::basic_string_view<Char> pattern,
+                             std::basic_string_view<Char> text) {
+  if (pattern.empty() || pattern.size() > text.size()) return 0;
+  const std::size_t found = text.find(pattern);
+  return found == std::basic_string_view<Char>::npos ? 0 : static_cast<std::int64_t>(found) + 1;
+}
+
+template <typename Char>
+std::basic_string_view<Char> CopySubstring(std::basic_string_view<Char> text, std::int64_t start,
+                                           std::int64_t count) {
+  if (start < 1) start = 1;
+  const auto length = static_cast<std::int64_t>(text.size());
+  if (count <= 0 || start > length) return {};
+  const std::int64_t available = length - start + 1;
+  return text.substr(static_cast<std::size_t>(start - 1),
+                     static_cast<std::size_t>(count < available ? count : available));
+}
+
+// Widening: a formatted number is plain ASCII; each byte becomes the code unit
+// of the same value, with no code page involved.
+template <typename Char>
+std::basic_string<Char> Widen(std::string_view formatted) {
+  return std::basic_string<Char>(formatted.begin(), formatted.end());
+}
+
+}  // namespace orvalen
