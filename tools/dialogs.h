@@ -1,0 +1,32 @@
+// The two ways the program talks to the user: a message with one OK button
+// and the Yes/No question. Code that shows messages is handed a Dialogs
+// object, so tests can script the answers and record what was shown; the
+// run driver picks the real windows or the console.
+#pragma once
+
+namespace orvalen {
+
+// The answers a dialog gives back.
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerClosed = 2;  // close box or the system's close command
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+enum class DialogKind { kConfirmation };
+enum class DialogButtons { kYesNo };
+
+template <class Build>
+class Dialogs {
+ public:
+  using TextView = typename Build::TextView;
+
+  virtual ~Dialogs() = default;
+  // Shows the text in a modal message window; returns when it is closed.
+  virtual void ShowMessage(TextView text) = 0;
+  // Asks the question in a modal window; returns kAnswerYes, kAnswerNo or
+  // kAnswerClosed.
+  virtual int MessageDlg(TextView text, DialogKind kind, DialogButtons buttons,
+                         int help_context) = 0;
+};
+
+}  // namespace orvalen
