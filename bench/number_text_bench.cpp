@@ -14,15 +14,14 @@ namespace {
 
 // Coordinates as they stand in real part programs.
 const std::vector<std::string>& Texts() {
-  static const std::vector<std::string> texts = {"12.5",    "-0.75",    "1234.567", "-99999",
-                                                 "0",       "250.0001", "-3.2",     "45",
-                                                 "600.125", "-12.45"};
+  static const std::vector<std::string> texts = {
+      "12.5", "-0.75", "1234.567", "-99999", "0", "250.0001", "-3.2", "45", "600.125", "-12.45"};
   return texts;
 }
 
 const std::vector<double>& Values() {
-  static const std::vector<double> values = {12.5,    -0.75,    1234.567, -99999.0, 0.0,
-                                             250.0001, -3.2,    45.0,     600.125,  -12.45};
+  static const std::vector<double> values = {12.5,     -0.75, 1234.567, -99999.0, 0.0,
+                                             250.0001, -3.2,  45.0,     600.125,  -12.45};
   return values;
 }
 

@@ -19,13 +19,13 @@ TEST(SameTextIgnoringCase, FoldsCaseAndNothingElse) {
       {u"contour1", u"contour2", false},
       {u"A", u"A ", false},
       {u"", u"", true},
-      {u"\u00C4rger", u"\u00E4RGER", true},        // Ä / ä
-      {u"Stra\u00DFe", u"STRASSE", true},           // full case folding
-      {u"\u0130", u"i", false},                     // dotted capital I folds to i + dot
-      {u"A\0B"sv, u"a\0b"sv, true},                 // a NUL takes part
+      {u"\u00C4rger", u"\u00E4RGER", true},  // Ä / ä
+      {u"Stra\u00DFe", u"STRASSE", true},    // full case folding
+      {u"\u0130", u"i", false},              // dotted capital I folds to i + dot
+      {u"A\0B"sv, u"a\0b"sv, true},          // a NUL takes part
       {u"A"sv, u"A\0"sv, false},
-      {u"[", u"{", false},                          // no folding outside letters
-      {u"\u00E9", u"e\u0301", false},               // no normalisation
+      {u"[", u"{", false},             // no folding outside letters
+      {u"\u00E9", u"e\u0301", false},  // no normalisation
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.same, SameTextIgnoringCase(c.a, c.b));

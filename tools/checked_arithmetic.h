@@ -21,11 +21,17 @@ inline Real CheckResult(Real result) {
 // The operands of these are always finite: every failure is raised where it
 // first happens, so no infinity or NaN is ever stored.
 template <typename Real>
-inline Real CheckedAdd(Real a, Real b) { return CheckResult<Real>(a + b); }
+inline Real CheckedAdd(Real a, Real b) {
+  return CheckResult<Real>(a + b);
+}
 template <typename Real>
-inline Real CheckedSub(Real a, Real b) { return CheckResult<Real>(a - b); }
+inline Real CheckedSub(Real a, Real b) {
+  return CheckResult<Real>(a - b);
+}
 template <typename Real>
-inline Real CheckedMul(Real a, Real b) { return CheckResult<Real>(a * b); }
+inline Real CheckedMul(Real a, Real b) {
+  return CheckResult<Real>(a * b);
+}
 template <typename Real>
 inline Real CheckedDiv(Real a, Real b) {
   if (b == 0) {

@@ -26,12 +26,12 @@ class Failure : public std::exception {
   std::string what_;
 };
 
-#define ORVALEN_FAILURE_KIND(Name)                                      \
-  class Name : public Failure {                                         \
-   public:                                                              \
-    static constexpr const char* kKindName = #Name;                     \
-    Name(std::u16string message, const void* code_address)              \
-        : Failure(kKindName, std::move(message), code_address) {}       \
+#define ORVALEN_FAILURE_KIND(Name)                                \
+  class Name : public Failure {                                   \
+   public:                                                        \
+    static constexpr const char* kKindName = #Name;               \
+    Name(std::u16string message, const void* code_address)        \
+        : Failure(kKindName, std::move(message), code_address) {} \
   };
 
 ORVALEN_FAILURE_KIND(EFOpenError)

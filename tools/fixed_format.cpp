@@ -1,8 +1,8 @@
 #include "tools/fixed_format.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cfloat>
 
 #include "tools/decimal_digits.h"
 #include "tools/power_of_ten.h"

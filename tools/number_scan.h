@@ -14,10 +14,10 @@ namespace orvalen {
 
 template <typename Number>
 struct NumberScan {
-  Number accumulator{};          // every digit before and after the point
-  std::int64_t decimals = 0;     // digits after the point
-  std::int64_t exponent = 0;     // saturates far beyond any representable power
-  bool negative = false;         // the sign was "-"
+  Number accumulator{};             // every digit before and after the point
+  std::int64_t decimals = 0;        // digits after the point
+  std::int64_t exponent = 0;        // saturates far beyond any representable power
+  bool negative = false;            // the sign was "-"
   std::int32_t error_position = 0;  // 0 on success, else 1-based position
 };
 
@@ -35,9 +35,10 @@ NumberScan<Number> ScanNumberText(std::basic_string_view<Char> text, Step step) 
   const auto digit = [&] { return i < length && text[i] >= Char('0') && text[i] <= Char('9'); };
   const auto stop_here = [&] {
     const std::size_t position = i + 1;
-    scan.error_position = position > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
-                              ? std::numeric_limits<std::int32_t>::max()
-                              : static_cast<std::int32_t>(position);
+    scan.error_position =
+        position > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
+            ? std::numeric_limits<std::int32_t>::max()
+            : static_cast<std::int32_t>(position);
   };
 
   if (length == 0) {

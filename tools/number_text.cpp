@@ -23,7 +23,11 @@ NumberText Convert(std::basic_string_view<Char> text) {
 
 }  // namespace
 
-NumberText ConvertNumberText(std::u16string_view text) { return Convert(text); }
-NumberText ConvertNumberText(std::string_view text) { return Convert(text); }
+NumberText ConvertNumberText(std::u16string_view text) {
+  return Convert(text);
+}
+NumberText ConvertNumberText(std::string_view text) {
+  return Convert(text);
+}
 
 }  // namespace orvalen

@@ -25,8 +25,9 @@ struct ConversionCase {
 ::testing::AssertionResult SameDouble(double expected, double actual) {
   if (std::signbit(expected) == std::signbit(actual) && expected == actual)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected " << expected << (std::signbit(expected) ? " (signed)" : "")
-                                       << ", got " << actual << (std::signbit(actual) ? " (signed)" : "");
+  return ::testing::AssertionFailure()
+         << "expected " << expected << (std::signbit(expected) ? " (signed)" : "") << ", got "
+         << actual << (std::signbit(actual) ? " (signed)" : "");
 }
 
 const ConversionCase kConversionTable[] = {
@@ -52,17 +53,17 @@ const ConversionCase kConversionTable[] = {
     {"1.0E+0036", 1e36, 0, 1e36},
     {"1e5x", 100000, 4, 1},
     // Edge cases beyond the reference table.
-    {"\t5", 0, 1, 0},                    // a tab is not skipped
-    {"   ", 0, 4, 0},                    // blanks only: stops at the end
+    {"\t5", 0, 1, 0},  // a tab is not skipped
+    {"   ", 0, 4, 0},  // blanks only: stops at the end
     {"+7", 7, 0, 7},
-    {"1e", 1, 3, 1},                     // exponent letter without digits
+    {"1e", 1, 3, 1},  // exponent letter without digits
     {"1e-3", 0.001, 0, 0.001},
     {"2.5E2", 250, 0, 250},
     {"5.e1", 50, 0, 50},
     {"-.5", -0.5, 0, -0.5},
     {"+.", 0, 0, 0},
-    {"1,5", 1, 2, 1},                    // no decimal comma
-    {"0x10", 0, 2, 0},                   // no hexadecimal prefix
+    {"1,5", 1, 2, 1},   // no decimal comma
+    {"0x10", 0, 2, 0},  // no hexadecimal prefix
     {"-0.0", 0, 0, kNegativeZero},
     {"123.456", 123.456, 0, 123.456},
     {"-99999", -99999, 0, -99999},
@@ -110,7 +111,8 @@ TEST(NumberTextConversion, ShortDecimalsGiveTheNearestDouble) {
   const struct {
     const char* text;
     double nearest;
-  } cases[] = {{"0.1", 0.1},         {"0.3", 0.3},
+  } cases[] = {{"0.1", 0.1},
+               {"0.3", 0.3},
                {"123456789012345", 123456789012345.0},
                {"0.000000000000000000001", 1e-21},
                {"1.23456789012345", 1.23456789012345},

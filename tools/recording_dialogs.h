@@ -30,7 +30,8 @@ class RecordingDialogs : public Dialogs<Build> {
   int MessageDlg(TextView text, DialogKind, DialogButtons, int help_context) override {
     shown_.push_back({Shown::kQuestion, Text(text)});
     help_contexts_.push_back(help_context);
-    if (answers_.empty()) throw std::logic_error("a question was asked that the test did not script");
+    if (answers_.empty())
+      throw std::logic_error("a question was asked that the test did not script");
     const int answer = answers_.front();
     answers_.pop_front();
     return answer;

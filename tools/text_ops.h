@@ -14,9 +14,7 @@ namespace orvalen {
 
 template <typename Char>
 std::basic_string_view<Char> Trim(std::basic_string_view<Char> text) {
-  const auto blank = [](Char c) {
-    return static_cast<std::make_unsigned_t<Char>>(c) <= 0x20;
-  };
+  const auto blank = [](Char c) { return static_cast<std::make_unsigned_t<Char>>(c) <= 0x20; };
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && blank(text[begin])) ++begin;

@@ -15,9 +15,18 @@ TEST(RoundToWholeNumber, HalvesGoToTheEvenNeighbour) {
     long double value;
     std::int64_t whole;
   } cases[] = {
-      {0.5, 0},   {1.5, 2},     {2.5, 2},   {3.5, 4},     {-0.5, 0},
-      {-1.5, -2}, {-2.5, -2},   {0.4, 0},   {0.6, 1},     {-0.6, -1},
-      {1e15 + 0.5, 1'000'000'000'000'000},  {-0.0, 0},
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {3.5, 4},
+      {-0.5, 0},
+      {-1.5, -2},
+      {-2.5, -2},
+      {0.4, 0},
+      {0.6, 1},
+      {-0.6, -1},
+      {1e15 + 0.5, 1'000'000'000'000'000},
+      {-0.0, 0},
       {0x1.fffffffffffffp62, 9223372036854774784},  // largest double below 2^63
       {-0x1p63, std::numeric_limits<std::int64_t>::min()},
       {0x1p63L - 1, std::numeric_limits<std::int64_t>::max()},  // extended only
