@@ -1,0 +1,178 @@
+// LineList: the lines of one part program, loaded whole from a file, read and
+// replaced by index, and saved whole. One template serves both programs; the
+// rules type (driver/line_list_rules.h, legacy/legacy_line_list_rules.h) says
+// how bytes become text and how failures are worded.
+//
+// The text lives in one buffer with an index of line starts; a replaced line
+// lives in a side store, so a load allocates nothing per line. A line holds no
+// CR or LF; NUL is an ordinary character. The save writes every line followed
+// by CR LF, in the encoding and with the byte-order mark found by the load,
+// and never leaves a half-written file (driver/file_replacement.h). Files of
+// 2 GiB or more are refused with the open failure "File too large".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "driver/file_replacement.h"
+#include "driver/full_path.h"
+#include "driver/line_list_rules.h"
+#include "driver/line_splitting.h"
+#include "driver/program_file_reading.h"
+#include "driver/system_error_text.h"
+#include "driver/text_buffer.h"
+#include "tools/failure.h"
+
+namespace orvalen {
+
+template <class Build>
+class LineList {
+  using Rules = LineListRules<Build>;
+  using Char = typename Build::Char;
+
+ public:
+  // Replaces the list with the lines of the file at `path` (bytes, as given;
+  // relative to the current folder). A failed load leaves the list as it was.
+  void LoadFromFile(const std::string& path);
+  std::int32_t Count() const { return count_; }
+  // The text of line `index`; the view stays valid until that line is
+  // replaced or the list is loaded again. EStringListError outside 0..Count-1.
+  typename Build::TextView Strings(std::int64_t index) const;
+  // Line `index` becomes `text`, unchanged (not cut into lines again).
+  void SetStrings(std::int64_t index, typename Build::Text text);
+  // Writes every line followed by CR LF to the file at `path`.
+  void SaveToFile(const std::string& path) const;
+  // The encoding found by the last load; unset before the first one.
+  std::optional<TextEncoding> Encoding() const requires Rules::kHasEncoding { return encoding_; }
+
+ private:
+  // Marks a line start whose line lives in the side store.
+  static constexpr std::uint64_t kReplaced = std::uint64_t{1} << 63;
+  static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kSliceUnits = std::size_t{1} << 16;
+
+  TextBuffer<Char> text_;
+  // The start of every line, then the end of the text.
+  std::vector<std::uint64_t> starts_;
+  std::unordered_map<std::int32_t, typename Build::Text> replaced_;
+  std::int32_t count_ = 0;
+  std::optional<TextEncoding> encoding_;
+};
+
+template <class Build>
+void LineList<Build>::LoadFromFile(const std::string& path) {
+  ProgramFileReader reader;
+  if (const int error = reader.Open(path))
+    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+  TextBuffer<Char> text;
+  // No encoding gives more code units than bytes; the slack is for the last
+  // piece of a UTF-8 text.
+  text.Reserve(reader.SizeHint() + 4);
+  typename Rules::Decoder decoder;
+  const auto piece = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+  for (;;) {
+    std::size_t got = 0;
+    if (const int error = reader.Read(piece.get(), kPieceBytes, got))
+      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+    if (got == 0) break;
+    if (!decoder.Feed(std::string_view(piece.get(), got), text))
+      Raise<EEncodingError>(Rules::EncodingFailureMessage());
+  }
+  if (!decoder.Finish(text)) Raise<EEncodingError>(Rules::EncodingFailureMessage());
+
+  std::vector<std::uint64_t> starts;
+  AppendLineStarts(text.data(), text.size(), starts);
+  const std::int32_t count = static_cast<std::int32_t>(starts.size());
+  starts.push_back(text.size());
+
+  text_ = std::move(text);
+  starts_ = std::move(starts);
+  replaced_.clear();
+  count_ = count;
+  if constexpr (Rules::kHasEncoding) encoding_ = decoder.Encoding();
+}
+
+template <class Build>
+typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
+  if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
+  const std::uint64_t start = starts_[static_cast<std::size_t>(index)];
+  if (start & kReplaced) return replaced_.find(static_cast<std::int32_t>(index))->second;
+  const std::size_t next = starts_[static_cast<std::size_t>(index) + 1] & ~kReplaced;
+  const std::size_t end = LineEnd(text_.data(), start, next);
+  return typename Build::TextView(text_.data() + start, end - start);
+}
+
+template <class Build>
+void LineList<Build>::SetStrings(std::int64_t index, typename Build::Text text) {
+  if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
+  replaced_[static_cast<std::int32_t>(index)] = std::move(text);
+  starts_[static_cast<std::size_t>(index)] |= kReplaced;
+}
+
+template <class Build>
+void LineList<Build>::SaveToFile(const std::string& path) const {
+  const auto encoder = [this] {
+    if constexpr (Rules::kHasEncoding) {
+      return typename Rules::Encoder(encoding_.value_or(TextEncoding::kSystemCodePage));
+    } else {
+      return typename Rules::Encoder();
+    }
+  }();
+  static constexpr Char kLineBreak[] = {Char('\r'), Char('\n')};
+  const typename Build::TextView line_break(kLineBreak, 2);
+
+  FileReplacement file;
+  if (const int error = file.Begin(path))
+    Raise<EFCreateError>(Rules::CreateFailureMessage(FullPath(path), SystemErrorText(error)));
+  if (file.InPlace()) {
+    std::uint64_t size = encoder.ByteOrderMark().size();
+    const std::uint64_t break_size = encoder.Measure(line_break);
+    for (std::int32_t i = 0; i < count_; ++i) size += encoder.Measure(Strings(i)) + break_size;
+    if (!file.Reserve(size)) Raise<EWriteError>(Rules::WriteFailureMessage());
+  }
+
+  const std::size_t room = kSliceUnits * Rules::Encoder::kMaxBytesPerUnit;
+  const auto out = std::make_unique_for_overwrite<char[]>(kPieceBytes + room);
+  char* end = out.get();
+  const std::string_view mark = encoder.ByteOrderMark();
+  end = std::copy(mark.begin(), mark.end(), end);
+  auto put = [&](typename Build::TextView text) {
+    while (!text.empty()) {
+      std::size_t slice = text.size() < kSliceUnits ? text.size() : kSliceUnits;
+      // A surrogate pair stays in one slice.
+      if constexpr (sizeof(Char) == 2) {
+        if (slice < text.size() && text[slice - 1] >= 0xD800 && text[slice - 1] <= 0xDBFF) --slice;
+      }
+      end = encoder.Encode(text.substr(0, slice), end);
+      text.remove_prefix(slice);
+      if (static_cast<std::size_t>(end - out.get()) >= kPieceBytes) {
+        if (!file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
+          Raise<EWriteError>(Rules::WriteFailureMessage());
+        end = out.get();
+      }
+    }
+  };
+  for (std::int32_t i = 0; i < count_; ++i) {
+    put(Strings(i));
+    put(line_break);
+  }
+  if (end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
+    Raise<EWriteError>(Rules::WriteFailureMessage());
+  int error = 0;
+  switch (file.Commit(error)) {
+    case FileReplacement::Outcome::kDone:
+      break;
+    case FileReplacement::Outcome::kWriteFailure:
+      Raise<EWriteError>(Rules::WriteFailureMessage());
+    case FileReplacement::Outcome::kCreateFailure:
+      Raise<EFCreateError>(Rules::CreateFailureMessage(FullPath(path), SystemErrorText(error)));
+  }
+}
+
+}  // namespace orvalen
