@@ -1,0 +1,162 @@
+// The subroutine zero-point pass. Every subroutine of a part program (the
+// lines from "SUBBEGIN name" to "SUBEND") is moved to its own zero point,
+// taken from its first rapid line, and the rapid line two lines above each
+// "SUBCALL name" in the main part is moved the other way, so that the machine
+// still reaches the same places. The pass rewrites lines in place and returns
+// how many subroutines it processed; 0 means "save nothing".
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "tools/address_value.h"
+#include "tools/dialogs.h"
+#include "tools/failure.h"
+#include "tools/text_ops.h"
+#include "tools/whole_number.h"
+
+namespace orvalen {
+
+// One entry of the subroutine table.
+template <class Build>
+struct TSub {
+  typename Build::Text SubName;
+  double OffX = 0;
+  double OffY = 0;
+};
+
+inline constexpr int kSubroutineSlots = 99;
+
+namespace nc_detail {
+
+template <class Build>
+struct Words {
+  using Text = typename Build::Text;
+  const Text end = Widen<typename Build::Char>("SUBEND");
+  const Text begin = Widen<typename Build::Char>("SUBBEGIN");
+  const Text call = Widen<typename Build::Char>("SUBCALL");
+  const Text g = Widen<typename Build::Char>("G");
+  const Text x = Widen<typename Build::Char>("X");
+  const Text y = Widen<typename Build::Char>("Y");
+  const Text question = Widen<typename Build::Char>("Soll das Programm Optimiert Werden?");
+  const Text unknown_subroutine = Widen<typename Build::Char>("Internal Search Error (Subroutine)");
+  const Text no_rapid_before_call = Widen<typename Build::Char>("Internal Search Error (Sub XY)");
+};
+
+// Keywords are matched at the start of the line, ignoring case and whatever
+// follows them.
+template <class Build>
+bool StartsWithKeyword(typename Build::TextView line, typename Build::TextView keyword) {
+  const auto head = CopySubstring(line, 1, static_cast<std::int64_t>(keyword.size()));
+  return Build::SameTextIgnoringCase(head, keyword);
+}
+
+// A rapid line is one whose G value rounds to 0. A line without G reads as
+// the absent value and so is no rapid line.
+template <class Build>
+bool IsRapid(const Words<Build>& words, typename Build::TextView line) {
+  const std::int64_t g = RoundToWholeNumber(ReadAddressValue<Build>(words.g, line));
+  if (g < INT32_MIN || g > INT32_MAX) RaiseRangeError();
+  return g == 0;
+}
+
+// Two separate read-modify-writes of the stored line, X first.
+template <class Build, class List>
+void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, double dx, double dy,
+               Dialogs<Build>& dialogs) {
+  lines.SetStrings(index, ShiftAddressValue<Build>(words.x, lines.Strings(index), dx, dialogs));
+  lines.SetStrings(index, ShiftAddressValue<Build>(words.y, lines.Strings(index), dy, dialogs));
+}
+
+// The name of a definition or call: at most 255 characters from `start` on, trimmed.
+template <class Build>
+typename Build::Text NameFrom(typename Build::TextView line, std::int64_t start) {
+  return typename Build::Text(Trim(CopySubstring(line, start, 255)));
+}
+
+}  // namespace nc_detail
+
+// `List` offers Count(), Strings(index) and SetStrings(index, text); an index
+// outside the list raises EStringListError, which the pass does not catch.
+template <class Build, class List>
+std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
+  using namespace nc_detail;
+  using TextView = typename Build::TextView;
+  const Words<Build> words;
+  std::array<TSub<Build>, kSubroutineSlots> table{};  // slot k is table[k - 1]
+
+  std::int32_t count = 0;
+  bool inside = false;
+  bool found = false;
+  bool ask = true;
+  double zero_x = 0;
+  double zero_y = 0;
+
+  // First pass: the definitions. The zero-point search moves the index on,
+  // so every line is visited once, by the loop or by a search.
+  for (std::int64_t i = 0; i < lines.Count(); ++i) {
+    if (StartsWithKeyword<Build>(lines.Strings(i), words.end)) {
+      inside = false;
+      found = false;
+    } else if (!inside && StartsWithKeyword<Build>(lines.Strings(i), words.begin)) {
+      if (ask) {
+        ask = false;
+        const int answer =
+            dialogs.MessageDlg(words.question, DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
+        if (answer == kAnswerNo) return 0;
+      }
+      typename Build::Text name = NameFrom<Build>(lines.Strings(i), 9);
+      ++count;
+      inside = true;
+      // The search passes over SUBEND and SUBBEGIN lines and does not stop at
+      // the end of the list: reading past it is the list-index failure.
+      for (;;) {
+        ++i;
+        const TextView line = lines.Strings(i);
+        if (!IsRapid<Build>(words, line)) continue;
+        const double x = ReadAddressValue<Build>(words.x, line);
+        const double y = ReadAddressValue<Build>(words.y, line);
+        if (x > -99999 && y > -9999) {
+          found = true;
+          zero_x = x;
+          zero_y = y;
+          ShiftLine<Build>(words, lines, i, -x, -y, dialogs);
+          if (count > kSubroutineSlots) RaiseRangeError();
+          table[static_cast<std::size_t>(count - 1)] = {std::move(name), x, y};
+          break;
+        }
+      }
+    } else if (inside && found) {
+      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs);
+    }
+  }
+  if (count < 1) return count;
+
+  // Second pass: the calls in the main part, before the first definition.
+  const std::int64_t n = lines.Count();
+  for (std::int64_t i = 0; i < n; ++i) {
+    if (StartsWithKeyword<Build>(lines.Strings(i), words.begin)) break;
+    const std::int64_t p = FirstOccurrence(TextView(words.call), lines.Strings(i));
+    if (p == 0) continue;
+    const typename Build::Text name = NameFrom<Build>(lines.Strings(i), p + 7);
+    const TSub<Build>* slot = nullptr;
+    for (const TSub<Build>& entry : table) {
+      if (Build::SameTextIgnoringCase(name, entry.SubName)) {
+        slot = &entry;
+        break;
+      }
+    }
+    if (slot == nullptr) {
+      dialogs.ShowMessage(words.unknown_subroutine);
+      return 0;
+    }
+    if (!IsRapid<Build>(words, lines.Strings(i - 2))) {
+      dialogs.ShowMessage(words.no_rapid_before_call);
+      return 0;
+    }
+    ShiftLine<Build>(words, lines, i - 2, slot->OffX, slot->OffY, dialogs);
+  }
+  return count;
+}
+
+}  // namespace orvalen
