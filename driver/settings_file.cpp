@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/codepage1252.h"
-#include "tools/failure.h"
+#include "driver/program_text_codec.h"
+#include "driver/text_buffer.h"
 
 namespace orvalen {
 
@@ -26,22 +26,13 @@ std::string DecodeSettingsText(const std::string& bytes, char) {
   return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
 }
 
+// The same decoding as a part program's, but a settings file never fails a
+// run: text that does not decode reads as an empty file.
 std::u16string DecodeSettingsText(const std::string& bytes, char16_t) {
-  const auto starts = [&](std::string_view mark) {
-    return bytes.compare(0, mark.size(), mark) == 0;
-  };
-  if (starts("\xEF\xBB\xBF")) return FromUtf8(std::string_view(bytes).substr(3));
-  const bool little = starts("\xFF\xFE");
-  if (little || starts("\xFE\xFF")) {
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const auto a = static_cast<unsigned char>(bytes[i]);
-      const auto b = static_cast<unsigned char>(bytes[i + 1]);
-      text += static_cast<char16_t>(little ? a | b << 8 : b | a << 8);
-    }
-    return text;
-  }
-  return DecodeCp1252(bytes);
+  ProgramTextDecoder decoder;
+  TextBuffer<char16_t> text;
+  if (!decoder.Feed(bytes, text) || !decoder.Finish(text)) return {};
+  return std::u16string(text.data(), text.size());
 }
 
 }  // namespace orvalen

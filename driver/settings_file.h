@@ -15,8 +15,8 @@
 namespace orvalen {
 
 // The file's text: bytes for the single-byte program (after a UTF-8 mark,
-// if any); for the current one decoded by its byte-order mark (UTF-8,
-// UTF-16), else as Windows-1252.
+// if any); for the current one decoded as a part program is (byte-order
+// mark, else Windows-1252), ill-formed text reading as an empty file.
 std::u16string DecodeSettingsText(const std::string& bytes, char16_t);
 std::string DecodeSettingsText(const std::string& bytes, char);
 // The whole file, or nothing when it cannot be read.

@@ -108,6 +108,7 @@ TEST_F(SettingsFileTest, ProfileLinesAsUsersWriteThem) {
   ExpectFlag(7, "[a]\ntest=3\n[common]\nx=2\ntest=7\ntest=8\n[b]\ntest=9\n");
   ExpectFlag(0, "test=1\n");  // outside any section
   ExpectFlag(1, "\xEF\xBB\xBF[common]\r\ntest=1\r\n");
+  ExpectFlag(0, "\xEF\xBB\xBF[common]\r\ntest=1\xC3\r\n");  // ill-formed UTF-8: the default
 }
 
 TEST_F(SettingsFileTest, Utf16SettingsInTheCurrentProgram) {
