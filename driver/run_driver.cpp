@@ -1,0 +1,58 @@
+#include "driver/run_driver.h"
+
+#include <string>
+
+#include "driver/application_title.h"
+#include "driver/existence_test.h"
+#include "driver/line_list.h"
+#include "driver/outermost_level.h"
+#include "driver/program_paths.h"
+#include "driver/settings_file.h"
+#include "driver/user_dialogs.h"
+#include "nc/nc_unit.h"
+
+namespace orvalen {
+namespace {
+
+std::u16string FileNameText(std::string_view bytes) {
+  return FromUtf8(bytes);
+}
+
+int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
+  const std::string executable = ExecutablePath();
+  UserDialogs<CurrentBuild> dialogs(ui, ToUtf8(ApplicationTitle(FromUtf8(FileNameOf(executable)))),
+                                    "Bestätigen");
+
+  const std::string input_path = FirstArgument(argc, argv);
+  if (input_path.empty()) {
+    dialogs.ShowMessage(u"No Parameter given");
+    return 0;
+  }
+  if (!NamesExistingFile(input_path)) {
+    dialogs.ShowMessage(u"File (" + FromUtf8(input_path) + u") does not exists");
+    return 0;
+  }
+
+  // Without a known executable path there is no settings file to read: a
+  // relative ".ini" in the current folder would be somebody else's.
+  std::int32_t test_flag = 0;
+  if (!executable.empty()) {
+    const SettingsFile<CurrentBuild> settings(ChangeFileExt(executable, ".ini"));
+    test_flag = settings.ReadInteger(u"common", u"test", 0);
+  }
+
+  LineList<CurrentBuild> lines;
+  lines.LoadFromFile(input_path);
+  const std::int32_t count = OptimizeSubroutines<CurrentBuild>(lines, dialogs);
+  if (count > 0) lines.SaveToFile(test_flag != 0 ? ChangeFileExt(input_path, ".tax") : input_path);
+  return 0;
+}
+
+}  // namespace
+
+int RunDriver(int argc, const char* const* argv, UserInterface& ui) {
+  return RunInOutermostLevel(ui, ReportStyle{16, &FileNameText},
+                             [&] { return MainSequence(argc, argv, ui); });
+}
+
+}  // namespace orvalen

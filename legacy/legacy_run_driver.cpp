@@ -1,0 +1,52 @@
+#include "legacy/legacy_run_driver.h"
+
+#include <string>
+
+#include "driver/application_title.h"
+#include "driver/line_list.h"
+#include "driver/outermost_level.h"
+#include "driver/program_paths.h"
+#include "driver/settings_file.h"
+#include "driver/user_dialogs.h"
+#include "legacy/legacy_build.h"
+#include "legacy/legacy_line_list_rules.h"
+#include "nc/nc_unit.h"
+
+namespace orvalen {
+namespace {
+
+// Names are single-byte text in the system code page.
+std::u16string FileNameText(std::string_view bytes) {
+  return DecodeCp1252(bytes);
+}
+
+int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
+  const std::string executable = ExecutablePath();
+  UserDialogs<LegacyBuild> dialogs(
+      ui, ToUtf8(ApplicationTitle(DecodeCp1252(FileNameOf(executable)))), "Bestätigung");
+
+  const std::string input_path = FirstArgument(argc, argv);
+  if (input_path.empty()) {
+    dialogs.ShowMessage("File (" + input_path + ") does not exists");
+    return 0;
+  }
+
+  if (!executable.empty()) {
+    const SettingsFile<LegacyBuild> settings(ChangeFileExt(executable, ".ini"));
+    settings.ReadInteger("common", "test", 0);
+  }
+
+  LineList<LegacyBuild> lines;
+  lines.LoadFromFile(input_path);
+  if (OptimizeSubroutines<LegacyBuild>(lines, dialogs) > 0) lines.SaveToFile(input_path);
+  return 0;
+}
+
+}  // namespace
+
+int LegacyRunDriver(int argc, const char* const* argv, UserInterface& ui) {
+  return RunInOutermostLevel(ui, ReportStyle{8, &FileNameText},
+                             [&] { return MainSequence(argc, argv, ui); });
+}
+
+}  // namespace orvalen

@@ -1,0 +1,13 @@
+// The main sequence of OrvalenLegacy, the older and shorter one: no existence
+// test and no test mode. The settings file is read but its value is not used,
+// and the result always goes back over the input file. Gives the exit status:
+// 0 after every ordinary run, 1 after the failure report.
+#pragma once
+
+#include "driver/user_interface.h"
+
+namespace orvalen {
+
+int LegacyRunDriver(int argc, const char* const* argv, UserInterface& ui);
+
+}  // namespace orvalen
