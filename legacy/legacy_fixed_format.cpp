@@ -5,6 +5,7 @@
 
 #include "legacy/extended_power_of_ten.h"
 #include "tools/decimal_digits.h"
+#include "tools/fixed_format.h"
 
 namespace orvalen {
 namespace {
@@ -42,6 +43,7 @@ std::string ExponentText(bool negative, const std::string& digits, int k) {
 }  // namespace
 
 std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
+  if (!std::isfinite(value)) return NonFiniteText(value);
   const bool negative = std::signbit(value);
   long double m = std::fabs(static_cast<long double>(value));
   int k = 0;

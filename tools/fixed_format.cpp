@@ -106,6 +106,7 @@ std::string FixedText(double value, DecimalImage image) {
 }  // namespace
 
 std::string FormatFixedPoint(double value, ExponentForm form) {
+  if (!std::isfinite(value)) return NonFiniteText(value);
   const double magnitude = std::fabs(value);
   const DecimalImage image = MakeImage(magnitude);
   const bool exponent_form =

@@ -11,13 +11,21 @@
 // With ExponentForm::kNever the fixed form is written for every value:
 // huge values as plain digits, tiny ones as "0.000" or "-0.000".
 // The result is single-byte text of digits, blanks, "-", "+", "." and "E".
+// Values that are no numbers give "NAN", "INF" and "-INF" (the programs never
+// format one: their arithmetic raises a failure before).
 #pragma once
 
+#include <cmath>
 #include <string>
 
 namespace orvalen {
 
 enum class ExponentForm { kAllowed, kNever };
+
+inline std::string NonFiniteText(double value) {
+  if (std::isnan(value)) return "NAN";
+  return value < 0 ? "-INF" : "INF";
+}
 
 std::string FormatFixedPoint(double value, ExponentForm form = ExponentForm::kAllowed);
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <limits>
 #include <string>
 
 #include "legacy/legacy_fixed_format.h"
@@ -77,6 +78,20 @@ TEST(FixedPointFormatting, NeverFormWritesHugeAndTinyValuesAsDigits) {
   const std::string legacy_huge = LegacyFormatFixedPoint(-1e300, ExponentForm::kNever);
   EXPECT_EQ(1u + 301u + 4u, legacy_huge.size());
   EXPECT_EQ(".000", legacy_huge.substr(legacy_huge.size() - 4));
+}
+
+TEST(FixedPointFormatting, ValuesThatAreNoNumbersAreNamed) {
+  const std::pair<double, const char*> cases[] = {
+      {std::numeric_limits<double>::quiet_NaN(), "NAN"},
+      {std::numeric_limits<double>::infinity(), "INF"},
+      {-std::numeric_limits<double>::infinity(), "-INF"},
+  };
+  for (const auto& [value, text] : cases) {
+    for (const ExponentForm form : {ExponentForm::kAllowed, ExponentForm::kNever}) {
+      EXPECT_EQ(text, FormatFixedPoint(value, form));
+      EXPECT_EQ(text, LegacyFormatFixedPoint(value, form));
+    }
+  }
 }
 
 // The exact decimal text of n / 1000 with three decimals.
