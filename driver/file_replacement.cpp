@@ -13,6 +13,7 @@ namespace orvalen {
 namespace {
 
 WriteCall g_write = &::write;
+SyncCall g_sync = &::fsync;
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -58,6 +59,12 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
 WriteCall SetWriteCallForTesting(WriteCall call) {
   const WriteCall previous = g_write;
   g_write = call;
+  return previous;
+}
+
+SyncCall SetSyncCallForTesting(SyncCall call) {
+  const SyncCall previous = g_sync;
+  g_sync = call;
   return previous;
 }
 
@@ -135,7 +142,7 @@ FileReplacement::Outcome FileReplacement::Commit(int& error_number) {
     error_number = errno;
     return Outcome::kWriteFailure;
   }
-  if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+  if (g_sync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
     error_number = errno;
     return Outcome::kWriteFailure;
   }
@@ -153,7 +160,7 @@ FileReplacement::Outcome FileReplacement::Commit(int& error_number) {
     temporary_.clear();
     const int folder = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
-      fsync(folder);
+      g_sync(folder);
       close(folder);
     }
   }

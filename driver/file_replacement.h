@@ -63,4 +63,10 @@ class FileReplacement {
 using WriteCall = ssize_t (*)(int fd, const void* data, std::size_t size);
 WriteCall SetWriteCallForTesting(WriteCall call);
 
+// The flush call, for the file and for its folder; the benchmark puts one that
+// does nothing in its place, to tell the time the flush takes from the rest.
+// Returns the previous one.
+using SyncCall = int (*)(int fd);
+SyncCall SetSyncCallForTesting(SyncCall call);
+
 }  // namespace orvalen

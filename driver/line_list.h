@@ -11,6 +11,7 @@
 // 2 GiB or more are refused with the open failure "File too large".
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,6 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "driver/file_replacement.h"
 #include "driver/full_path.h"
@@ -52,14 +52,21 @@ class LineList {
   std::optional<TextEncoding> Encoding() const requires Rules::kHasEncoding { return encoding_; }
 
  private:
+  using TextView = typename Build::TextView;
+
   // Marks a line start whose line lives in the side store.
   static constexpr std::uint64_t kReplaced = std::uint64_t{1} << 63;
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   static constexpr std::size_t kSliceUnits = std::size_t{1} << 16;
 
+  // Calls `put` with the text of the file to save, in order: every line, each
+  // followed by CR LF.
+  template <class Put>
+  void ForEachPieceToSave(Put&& put) const;
+
   TextBuffer<Char> text_;
   // The start of every line, then the end of the text.
-  std::vector<std::uint64_t> starts_;
+  TextBuffer<std::uint64_t> starts_;
   std::unordered_map<std::int32_t, typename Build::Text> replaced_;
   std::int32_t count_ = 0;
   std::optional<TextEncoding> encoding_;
@@ -69,27 +76,45 @@ template <class Build>
 void LineList<Build>::LoadFromFile(const std::string& path) {
   ProgramFileReader reader;
   if (const int error = reader.Open(path))
-    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
+  const std::uint64_t size = reader.SizeHint();
   TextBuffer<Char> text;
   // No encoding gives more code units than bytes; the slack is for the last
   // piece of a UTF-8 text.
-  text.Reserve(reader.SizeHint() + 4);
+  text.Reserve(size + 4);
+  // Room for lines of 16 bytes on average and for one piece of nothing but
+  // breaks, so that the index of an ordinary program never moves; what is not
+  // written costs no memory.
+  TextBuffer<std::uint64_t> starts;
+  starts.Reserve(size / 16 + std::min<std::uint64_t>(size, kPieceBytes) + 2);
   typename Rules::Decoder decoder;
   const auto piece = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+  // The breaks before `indexed` have given their line starts. Each piece is
+  // indexed while it is still in the cache; its last character waits for the
+  // next, which says whether a CR there ends a line.
+  std::size_t indexed = 0;
   for (;;) {
     std::size_t got = 0;
     if (const int error = reader.Read(piece.get(), kPieceBytes, got))
-      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
     if (got == 0) break;
     if (!decoder.Feed(std::string_view(piece.get(), got), text))
       Raise<EEncodingError>(Rules::EncodingFailureMessage());
+    if (starts.size() == 0 && text.size() > 0) starts.Append(0);
+    if (text.size() > indexed + 1) {
+      // At most one line start per character.
+      std::uint64_t* const first = starts.AppendSpace(text.size() - 1 - indexed);
+      std::uint64_t* next = first;
+      ForEachStartAfterBreak(text.data(), indexed, text.size() - 1,
+                             [&next](std::size_t start) { *next++ = start; });
+      starts.Commit(static_cast<std::size_t>(next - first));
+      indexed = text.size() - 1;
+    }
   }
   if (!decoder.Finish(text)) Raise<EEncodingError>(Rules::EncodingFailureMessage());
 
-  std::vector<std::uint64_t> starts;
-  AppendLineStarts(text.data(), text.size(), starts);
   const std::int32_t count = static_cast<std::int32_t>(starts.size());
-  starts.push_back(text.size());
+  starts.Append(text.size());
 
   text_ = std::move(text);
   starts_ = std::move(starts);
@@ -101,9 +126,9 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
 template <class Build>
 typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  const std::uint64_t start = starts_[static_cast<std::size_t>(index)];
+  const std::uint64_t start = starts_.data()[index];
   if (start & kReplaced) return replaced_.find(static_cast<std::int32_t>(index))->second;
-  const std::size_t next = starts_[static_cast<std::size_t>(index) + 1] & ~kReplaced;
+  const std::size_t next = starts_.data()[index + 1] & ~kReplaced;
   const std::size_t end = LineEnd(text_.data(), start, next);
   return typename Build::TextView(text_.data() + start, end - start);
 }
@@ -112,28 +137,64 @@ template <class Build>
 void LineList<Build>::SetStrings(std::int64_t index, typename Build::Text text) {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
   replaced_[static_cast<std::int32_t>(index)] = std::move(text);
-  starts_[static_cast<std::size_t>(index)] |= kReplaced;
+  starts_.data()[index] |= kReplaced;
+}
+
+template <class Build>
+template <class Put>
+void LineList<Build>::ForEachPieceToSave(Put&& put) const {
+  static constexpr Char kLineBreak[] = {Char('\r'), Char('\n')};
+  const TextView line_break(kLineBreak, 2);
+  // Unchanged lines that already end in CR LF are saved as they lie in the
+  // text, breaks and all: a run of them is one piece. The run is put before
+  // it grows past what the cache holds, so that it is read from there.
+  static constexpr std::size_t kLongestRun = std::size_t{1} << 17;
+  const Char* const text = text_.data();
+  std::size_t run = 0;
+  std::size_t run_end = 0;
+  auto put_run = [&](std::size_t end) {
+    if (end > run) put(TextView(text + run, end - run));
+  };
+  for (std::int32_t i = 0; i < count_; ++i) {
+    const std::uint64_t start = starts_.data()[i];
+    const std::size_t next = starts_.data()[i + 1] & ~kReplaced;
+    if (start & kReplaced) {
+      put_run(run_end);
+      put(replaced_.find(i)->second);
+      put(line_break);
+      run = run_end = next;
+      continue;
+    }
+    // A line holds no CR or LF, so these can only be its break.
+    if (next - start >= 2 && text[next - 1] == Char('\n') && text[next - 2] == Char('\r')) {
+      run_end = next;
+      if (run_end - run < kLongestRun) continue;
+      put_run(run_end);
+    } else {
+      put_run(LineEnd(text, start, next));
+      put(line_break);
+    }
+    run = run_end = next;
+  }
+  put_run(run_end);
 }
 
 template <class Build>
 void LineList<Build>::SaveToFile(const std::string& path) const {
-  const auto encoder = [this] {
+  const auto encoder = [&] {
     if constexpr (Rules::kHasEncoding) {
       return typename Rules::Encoder(encoding_.value_or(TextEncoding::kSystemCodePage));
     } else {
       return typename Rules::Encoder();
     }
   }();
-  static constexpr Char kLineBreak[] = {Char('\r'), Char('\n')};
-  const typename Build::TextView line_break(kLineBreak, 2);
 
   FileReplacement file;
   if (const int error = file.Begin(path))
     Raise<EFCreateError>(Rules::CreateFailureMessage(FullPath(path), SystemErrorText(error)));
   if (file.InPlace()) {
     std::uint64_t size = encoder.ByteOrderMark().size();
-    const std::uint64_t break_size = encoder.Measure(line_break);
-    for (std::int32_t i = 0; i < count_; ++i) size += encoder.Measure(Strings(i)) + break_size;
+    ForEachPieceToSave([&](TextView text) { size += encoder.Measure(text); });
     if (!file.Reserve(size)) Raise<EWriteError>(Rules::WriteFailureMessage());
   }
 
@@ -142,7 +203,7 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   char* end = out.get();
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
-  auto put = [&](typename Build::TextView text) {
+  ForEachPieceToSave([&](TextView text) {
     while (!text.empty()) {
       std::size_t slice = text.size() < kSliceUnits ? text.size() : kSliceUnits;
       // A surrogate pair stays in one slice.
@@ -157,11 +218,7 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
         end = out.get();
       }
     }
-  };
-  for (std::int32_t i = 0; i < count_; ++i) {
-    put(Strings(i));
-    put(line_break);
-  }
+  });
   if (end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
     Raise<EWriteError>(Rules::WriteFailureMessage());
   int error = 0;

@@ -6,26 +6,64 @@
 
 #include <cerrno>
 
+#include "driver/system_error_text.h"
+
 namespace orvalen {
 
 ProgramFileReader::~ProgramFileReader() {
   if (fd_ >= 0) close(fd_);
 }
 
-int ProgramFileReader::Open(const std::string& path) {
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd_ < 0) return errno;
-  struct stat st {};
-  if (fstat(fd_, &st) != 0) return errno;
+namespace {
+
+// Why an entry that is no regular file is refused, 0 for a regular file.
+int RefusalOf(mode_t mode) {
+  if (S_ISREG(mode)) return 0;
   // A folder opens for reading here but not on the program's home platform,
   // where opening it is refused at once.
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  if (S_ISREG(st.st_mode)) {
-    if (static_cast<std::uint64_t>(st.st_size) > kLargestProgramFile) return EFBIG;
-    size_hint_ = static_cast<std::uint64_t>(st.st_size);
-    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (S_ISDIR(mode)) return EISDIR;
+  if (S_ISFIFO(mode)) return kIsNamedPipe;
+  if (S_ISSOCK(mode)) return kIsSocket;
+  if (S_ISCHR(mode)) return kIsCharacterDevice;
+  if (S_ISBLK(mode)) return kIsBlockDevice;
+  return EINVAL;
+}
+
+}  // namespace
+
+// Opened without blocking, so that a FIFO does not wait for a writer; only a
+// regular file is then read: a pipe or a device may never end.
+int ProgramFileReader::Open(const std::string& path) {
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd_ < 0) {
+    const int error = errno;
+    struct stat entry {};
+    if (error == ENXIO && stat(path.c_str(), &entry) == 0 && S_ISSOCK(entry.st_mode))
+      return kIsSocket;
+    return error;
   }
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) return errno;
+  if (const int refusal = RefusalOf(st.st_mode)) return refusal;
+  if (static_cast<std::uint64_t>(st.st_size) > kLargestProgramFile) return EFBIG;
+  size_hint_ = static_cast<std::uint64_t>(st.st_size);
+  posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   return 0;
+}
+
+std::string ReadingErrorText(int error) {
+  switch (error) {
+    case kIsNamedPipe:
+      return "Is a named pipe";
+    case kIsSocket:
+      return "Is a socket";
+    case kIsCharacterDevice:
+      return "Is a character device";
+    case kIsBlockDevice:
+      return "Is a block device";
+    default:
+      return SystemErrorText(error);
+  }
 }
 
 int ProgramFileReader::Read(char* buffer, std::size_t capacity, std::size_t& got) {

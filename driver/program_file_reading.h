@@ -2,6 +2,8 @@
 // pieces from the start to the end. A folder and a file of 2 GiB or more
 // (2147483648 bytes) are refused as open failures, "Is a directory" and
 // "File too large": the list counts its lines in a signed 32-bit number.
+// FIFOs, sockets and devices are refused too ("Is a named pipe"...): one
+// could wait for a writer for ever, another never end.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,16 @@
 namespace orvalen {
 
 inline constexpr std::uint64_t kLargestProgramFile = 2147483647;
+
+// Why an entry that is no regular file is not read (FIFOs, sockets and
+// devices), beside the system's error numbers.
+inline constexpr int kIsNamedPipe = -1;
+inline constexpr int kIsSocket = -2;
+inline constexpr int kIsCharacterDevice = -3;
+inline constexpr int kIsBlockDevice = -4;
+
+// The text for an error of Open or Read: "Is a named pipe", or the system's.
+std::string ReadingErrorText(int error);
 
 class ProgramFileReader {
  public:

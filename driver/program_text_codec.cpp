@@ -1,6 +1,10 @@
 #include "driver/program_text_codec.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
 
 #include "tools/codepage1252.h"
 
@@ -9,9 +13,15 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-std::array<char16_t, 256> MakeDecodeTable() {
-  std::array<char16_t, 256> table{};
-  for (unsigned b = 0; b < 256; ++b) table[b] = DecodeCp1252(static_cast<unsigned char>(b));
+// UTF-16 little-endian bytes are this machine's code units as they lie in memory.
+constexpr bool kLittleEndianMachine = std::endian::native == std::endian::little;
+
+const std::array<char16_t, 256>& DecodeTable() {
+  static const auto table = [] {
+    std::array<char16_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b) t[b] = DecodeCp1252(static_cast<unsigned char>(b));
+    return t;
+  }();
   return table;
 }
 
@@ -22,6 +32,94 @@ const std::array<unsigned char, 65536>& EncodeTable() {
     return t;
   }();
   return *table;
+}
+
+// Nearly all of a part program is ASCII, so text is converted a block at a
+// time where the block needs nothing but widening or narrowing: loops over a
+// fixed number of units, on pointers that do not overlap, that the compiler
+// turns into vector code. A block that needs more is done again unit by unit.
+constexpr std::size_t kBlock = 32;
+
+// Widens a block of bytes to the code units of the same value; true when all
+// of them were ASCII.
+bool WidenAsciiBlock(const unsigned char* __restrict bytes, char16_t* __restrict out) {
+  unsigned char all = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    out[k] = bytes[k];
+    all |= bytes[k];
+  }
+  return all < 0x80;
+}
+
+// Widens a block of Windows-1252 bytes; true when none was in 80..9F, the
+// only bytes that do not stand for the code unit of the same value.
+bool WidenSystemCodePageBlock(const unsigned char* __restrict bytes, char16_t* __restrict out) {
+  unsigned others = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    out[k] = bytes[k];
+    others |= (bytes[k] & 0xE0) == 0x80;
+  }
+  return others == 0;
+}
+
+// Narrows a block of code units to bytes of the same value; true when all of
+// them were ASCII.
+bool NarrowAsciiBlock(const char16_t* __restrict text, char* __restrict out) {
+  char16_t all = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    out[k] = static_cast<char>(text[k]);
+    all |= text[k];
+  }
+  return all < 0x80;
+}
+
+// Narrows a block of code units to Windows-1252; true when each was one that
+// the code page has at its own value (below 0x80, or A0..FF).
+bool NarrowSystemCodePageBlock(const char16_t* __restrict text, char* __restrict out) {
+  unsigned others = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    out[k] = static_cast<char>(text[k]);
+    others |= (text[k] > 0xFF) | ((text[k] & 0xE0) == 0x80);
+  }
+  return others == 0;
+}
+
+void DecodeSystemCodePage(const unsigned char* bytes, std::size_t size, char16_t* out) {
+  const auto& table = DecodeTable();
+  auto each = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) out[i] = table[bytes[i]];
+  };
+  std::size_t i = 0;
+  for (; size - i >= kBlock; i += kBlock) {
+    if (!WidenSystemCodePageBlock(bytes + i, out + i)) each(i, i + kBlock);
+  }
+  each(i, size);
+}
+
+char* EncodeSystemCodePage(std::u16string_view text, char* out) {
+  auto each = [&](std::size_t from, std::size_t to) {
+    const auto& table = EncodeTable();
+    for (std::size_t i = from; i < to; ++i) out[i] = static_cast<char>(table[text[i]]);
+  };
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  for (; n - i >= kBlock; i += kBlock) {
+    if (!NarrowSystemCodePageBlock(text.data() + i, out + i)) each(i, i + kBlock);
+  }
+  each(i, n);
+  return out + n;
+}
+
+char* EncodeUtf16(std::u16string_view text, bool little, char* out) {
+  if (little == kLittleEndianMachine) {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size() * 2);
+    return out + text.size() * 2;
+  }
+  for (char16_t u : text) {
+    *out++ = static_cast<char>(little ? u & 0xFF : u >> 8);
+    *out++ = static_cast<char>(little ? u >> 8 : u & 0xFF);
+  }
+  return out;
 }
 
 bool IsHigh(char16_t u) {
@@ -78,6 +176,52 @@ char16_t* Put(char32_t cp, char16_t* out) {
   return out;
 }
 
+// Encodes the code point that starts at text[i], a surrogate pair as one
+// and an unpaired surrogate as U+FFFD, and moves i past it.
+char* EncodeCodePoint(std::u16string_view text, std::size_t& i, char* out) {
+  const char16_t unit = text[i++];
+  char32_t cp = unit;
+  if (cp < 0x80) {
+    *out++ = static_cast<char>(cp);
+    return out;
+  }
+  if (IsHigh(unit) && i < text.size() && IsLow(text[i])) {
+    cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i++] - 0xDC00);
+  } else if (IsHigh(unit) || IsLow(unit)) {
+    cp = kReplacement;
+  }
+  if (cp < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+  } else if (cp < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  return out;
+}
+
+char* EncodeUtf8(std::u16string_view text, char* out) {
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // Room for a whole block: every unit before i took at most three bytes.
+    if (n - i >= kBlock && NarrowAsciiBlock(text.data() + i, out)) {
+      i += kBlock;
+      out += kBlock;
+      continue;
+    }
+    // A block with other units in it, or the last few units: one code point
+    // at a time to the block's end.
+    const std::size_t stop = std::min(n, i + kBlock);
+    while (i < stop) out = EncodeCodePoint(text, i, out);
+  }
+  return out;
+}
+
 }  // namespace
 
 unsigned CodePage(TextEncoding encoding) {
@@ -116,16 +260,10 @@ bool ProgramTextDecoder::Feed(std::string_view piece, TextBuffer<char16_t>& out)
   }
   bytes_after_mark_ += size;
   switch (encoding_) {
-    case TextEncoding::kSystemCodePage: {
-      static const auto table = MakeDecodeTable();
-      char16_t* o = out.AppendSpace(size);
-      for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char b = bytes[i];
-        o[i] = b < 0x80 ? char16_t{b} : table[b];
-      }
+    case TextEncoding::kSystemCodePage:
+      DecodeSystemCodePage(bytes, size, out.AppendSpace(size));
       out.Commit(size);
       return true;
-    }
     case TextEncoding::kUtf8:
       return FeedUtf8(bytes, size, out);
     case TextEncoding::kUtf16LittleEndian:
@@ -155,19 +293,32 @@ bool ProgramTextDecoder::FeedUtf8(const unsigned char* b, std::size_t size,
     }
   }
   while (i < size) {
-    if (b[i] < 0x80) {
-      *o++ = b[i++];
+    // Room for a whole block: o - begin is at most i + 1.
+    if (size - i >= kBlock && WidenAsciiBlock(b + i, o)) {
+      i += kBlock;
+      o += kBlock;
       continue;
     }
-    const Step step = DecodeSequence(b + i, size - i, length, cp);
-    if (step == Step::kIllFormed) return false;
-    if (step == Step::kIncomplete) {
-      pending_size_ = size - i;
-      for (std::size_t k = 0; k < pending_size_; ++k) pending_[k] = b[i + k];
-      break;
+    // A block with other bytes in it, or the last few bytes: one sequence
+    // at a time to the block's end.
+    const std::size_t stop = std::min(size, i + kBlock);
+    while (i < stop) {
+      if (b[i] < 0x80) {
+        *o++ = b[i++];
+        continue;
+      }
+      const Step step = DecodeSequence(b + i, size - i, length, cp);
+      if (step == Step::kIllFormed) return false;
+      if (step == Step::kIncomplete) {
+        // The rest of the piece begins a sequence that the next one ends.
+        pending_size_ = size - i;
+        std::copy(b + i, b + size, pending_);
+        i = size;
+        break;
+      }
+      o = Put(cp, o);
+      i += length;
     }
-    o = Put(cp, o);
-    i += length;
   }
   out.Commit(static_cast<std::size_t>(o - begin));
   return true;
@@ -186,6 +337,12 @@ void ProgramTextDecoder::FeedUtf16(const unsigned char* b, std::size_t size,
     *o++ = unit(pending_[0], b[0]);
     pending_size_ = 0;
     i = 1;
+  }
+  if (little == kLittleEndianMachine) {
+    const std::size_t units = (size - i) / 2;
+    if (units != 0) std::memcpy(o, b + i, units * 2);
+    o += units;
+    i += units * 2;
   }
   for (; i + 1 < size; i += 2) *o++ = unit(b[i], b[i + 1]);
   if (i < size) {
@@ -223,50 +380,17 @@ std::string_view ProgramTextEncoder::ByteOrderMark() const {
 }
 
 char* ProgramTextEncoder::Encode(std::u16string_view text, char* out) const {
-  const std::size_t n = text.size();
   switch (encoding_) {
-    case TextEncoding::kSystemCodePage: {
-      const auto& table = EncodeTable();
-      for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(table[text[i]]);
-      return out + n;
-    }
+    case TextEncoding::kSystemCodePage:
+      return EncodeSystemCodePage(text, out);
     case TextEncoding::kUtf16LittleEndian:
-    case TextEncoding::kUtf16BigEndian: {
-      const bool little = encoding_ == TextEncoding::kUtf16LittleEndian;
-      for (char16_t u : text) {
-        *out++ = static_cast<char>(little ? u & 0xFF : u >> 8);
-        *out++ = static_cast<char>(little ? u >> 8 : u & 0xFF);
-      }
-      return out;
-    }
+      return EncodeUtf16(text, true, out);
+    case TextEncoding::kUtf16BigEndian:
+      return EncodeUtf16(text, false, out);
     case TextEncoding::kUtf8:
       break;
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    char32_t cp = text[i];
-    if (cp < 0x80) {
-      *out++ = static_cast<char>(cp);
-      continue;
-    }
-    if (IsHigh(text[i]) && i + 1 < n && IsLow(text[i + 1])) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsHigh(text[i]) || IsLow(text[i])) {
-      cp = kReplacement;
-    }
-    if (cp < 0x800) {
-      *out++ = static_cast<char>(0xC0 | (cp >> 6));
-    } else if (cp < 0x10000) {
-      *out++ = static_cast<char>(0xE0 | (cp >> 12));
-      *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    } else {
-      *out++ = static_cast<char>(0xF0 | (cp >> 18));
-      *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    }
-    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return out;
+  return EncodeUtf8(text, out);
 }
 
 std::uint64_t ProgramTextEncoder::Measure(std::u16string_view text) const {

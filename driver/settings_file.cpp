@@ -1,22 +1,22 @@
 #include "driver/settings_file.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "driver/program_file_reading.h"
 #include "driver/program_text_codec.h"
 #include "driver/text_buffer.h"
 
 namespace orvalen {
 
+// Read as a part program is, so a FIFO or a device in its place never holds
+// the run up.
 std::string ReadSettingsBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
+  ProgramFileReader reader;
+  if (reader.Open(path) != 0) return {};
   // A settings file is a few lines; anything beyond a megabyte is no profile.
   constexpr std::size_t kLimit = 1 << 20;
-  std::string bytes;
-  char buffer[4096];
-  while (bytes.size() < kLimit && in.read(buffer, sizeof buffer).gcount() > 0)
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+  std::string bytes(kLimit, '\0');
+  std::size_t got = 0;
+  if (reader.Read(bytes.data(), bytes.size(), got) != 0) return {};
+  bytes.resize(got);
   return bytes;
 }
 

@@ -1,6 +1,6 @@
 // A growable run of characters that is never zero-filled: the decoded text of
-// a part program is written into it once, and room that is reserved but not
-// yet written costs no memory.
+// a part program (or the index of its line starts) is written into it once,
+// and room that is reserved but not yet written costs no memory.
 #pragma once
 
 #include <sys/mman.h>
@@ -45,7 +45,12 @@ class TextBuffer {
     return data_.get() + size_;
   }
   void Commit(std::size_t count) { size_ += count; }
+  void Append(Char c) {
+    if (size_ == capacity_) Reserve(size_ + (size_ > 16 ? size_ : 16));
+    data_[size_++] = c;
+  }
 
+  Char* data() { return data_.get(); }
   const Char* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
 
