@@ -6,6 +6,7 @@
 #include "driver/existence_test.h"
 #include "driver/line_list.h"
 #include "driver/outermost_level.h"
+#include "driver/program_file_guard.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
 #include "driver/user_dialogs.h"
@@ -42,9 +43,15 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   }
 
   LineList<CurrentBuild> lines;
-  lines.LoadFromFile(input_path);
+  const std::optional<FileStamp> read = LoadProgram(lines, input_path);
   const std::int32_t count = OptimizeSubroutines<CurrentBuild>(lines, dialogs);
-  if (count > 0) lines.SaveToFile(test_flag != 0 ? ChangeFileExt(input_path, ".tax") : input_path);
+  if (count > 0) {
+    if (test_flag != 0) {
+      lines.SaveToFile(ChangeFileExt(input_path, ".tax"));
+    } else {
+      SaveOverProgram(lines, input_path, read);
+    }
+  }
   return 0;
 }
 

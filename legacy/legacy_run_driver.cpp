@@ -5,6 +5,7 @@
 #include "driver/application_title.h"
 #include "driver/line_list.h"
 #include "driver/outermost_level.h"
+#include "driver/program_file_guard.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
 #include "driver/user_dialogs.h"
@@ -37,8 +38,9 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   }
 
   LineList<LegacyBuild> lines;
-  lines.LoadFromFile(input_path);
-  if (OptimizeSubroutines<LegacyBuild>(lines, dialogs) > 0) lines.SaveToFile(input_path);
+  const std::optional<FileStamp> read = LoadProgram(lines, input_path);
+  if (OptimizeSubroutines<LegacyBuild>(lines, dialogs) > 0)
+    SaveOverProgram(lines, input_path, read);
   return 0;
 }
 

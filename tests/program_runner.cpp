@@ -1,11 +1,13 @@
 #include "tests/program_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,36 +45,104 @@ std::string ReadAll(int fd) {
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options) {
-  std::vector<std::string> words;
+  signal(SIGPIPE, SIG_IGN);  // a program that ends early closes its input
+  std::vector<std::string> words = {"/usr/bin/timeout", "-s", "KILL",
+                                    std::to_string(options.timeout_seconds)};
   if (options.unprivileged && geteuid() == 0) {
-    words = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    words.insert(words.end(),
+                 {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   }
   words.push_back(program);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
+  std::vector<std::string> environment;
+  for (char** variable = environ; *variable != nullptr; ++variable)
+    environment.push_back(*variable);
+  environment.insert(environment.end(), options.environment.begin(), options.environment.end());
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
 
-  const int in = InputFile(options.input);
-  const int err = InputFile("");
+  // Without a pause the input is a file and the errors go to one; with a
+  // pause both are pipes, so that the question can be waited for.
+  const bool pause = static_cast<bool>(options.at_question);
+  int in[2] = {-1, -1};
+  int err[2] = {-1, -1};
+  if (pause) {
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+      throw std::runtime_error("cannot make pipes");
+  } else {
+    in[0] = InputFile(options.input);
+    err[1] = InputFile("");
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   if (!options.folder.empty())
     posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
   pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  if (spawned != 0) throw std::runtime_error("cannot start " + words.front());
+
+  RunResult result;
+  if (pause) {
+    close(err[1]);
+    char buffer[4096];
+    bool asked = false;
+    for (ssize_t got; (got = read(err[0], buffer, sizeof buffer)) > 0;) {
+      result.errors.append(buffer, static_cast<std::size_t>(got));
+      if (!asked && result.errors.find("[J]a  [N]ein") != std::string::npos) {
+        asked = true;
+        options.at_question();
+        if (write(in[1], options.input.data(), options.input.size()) < 0) break;
+        close(in[1]);
+        in[1] = -1;
+      }
+    }
+    if (in[1] >= 0) close(in[1]);
+    close(err[0]);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  // timeout gives 124 and above when it had to kill the program, or 128 +
+  // the signal that ended it.
+  result.exit_status = WIFEXITED(status) && WEXITSTATUS(status) < 124 ? WEXITSTATUS(status) : -1;
+  if (!pause) {
+    result.errors = ReadAll(err[1]);
+    close(err[1]);
+  }
+  return result;
+}
+
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> words = {program};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(in);
-  if (spawned != 0) throw std::runtime_error("cannot start " + words.front());
+  if (spawned != 0) throw std::runtime_error("cannot start " + program);
+  return pid;
+}
+
+int WaitProgram(pid_t pid) {
   int status = 0;
-  waitpid(pid, &status, 0);
-  RunResult result;
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.errors = ReadAll(err);
-  close(err);
-  return result;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ReadFileBytes(const std::string& path) {

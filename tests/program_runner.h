@@ -3,6 +3,9 @@
 // status and what it wrote to standard error.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,9 +17,14 @@ struct RunResult {
 };
 
 struct RunOptions {
-  std::string folder;         // working folder; empty for the current one
-  std::string input;          // fed to standard input, which then ends
-  bool unprivileged = false;  // as user and group 65534 (needs root)
+  std::string folder;                    // working folder; empty for the current one
+  std::string input;                     // fed to standard input, which then ends
+  bool unprivileged = false;             // as user and group 65534 (needs root)
+  std::vector<std::string> environment;  // "NAME=value" added to this one's
+  // Called once the program asks its question on the console and before the
+  // input is given: the moment between the load and the save.
+  std::function<void()> at_question;
+  int timeout_seconds = 120;  // then the program is killed
 };
 
 inline RunOptions WithInput(std::string input) {
@@ -37,6 +45,12 @@ inline RunOptions Unprivileged() {
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
+
+// Starts a program without waiting for it (standard input and error from
+// /dev/null and to /dev/null); WaitProgram gives its exit status, or -1 when
+// a signal ended it.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args);
+int WaitProgram(pid_t pid);
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -229,13 +229,41 @@ TEST_F(Programs, OrvalenTestModeKeepsRelativePathsAndFolderDots) {
   EXPECT_FALSE(Exists(folder_ / "jobs.tax"));
 }
 
-TEST_F(Programs, OrvalenNeverReadsTheSettingsFileWithoutAnArgument) {
-  // A settings file that is a FIFO with no writer would block a read.
+TEST_F(Programs, ASettingsFileThatIsAFifoDoesNotHoldTheRunUp) {
   const std::string program = folder_.CopyProgram(kOrvalen);
   ASSERT_EQ(0, mkfifo((folder_ / "Orvalen.ini").c_str(), 0644));
-  const RunResult run = RunProgram(program, {});
+  WriteFileBytes(folder_ / "part.nc", kProgram);
+  RunOptions options = WithInput("j\n");
+  options.timeout_seconds = 20;
+  const RunResult run = RunProgram(program, {folder_ / "part.nc"}, options);
   EXPECT_EQ(0, run.exit_status);
-  EXPECT_EQ("[Orvalen]\nNo Parameter given\n", run.errors);
+  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "part.nc")) << "normal mode";
+}
+
+// Which files a run opens, traced by a preloaded shim.
+std::string OpenedFiles(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& trace) {
+  unlink(trace.c_str());
+  RunOptions options;
+  options.environment = {"LD_PRELOAD=" ORVALEN_FAULT_SHIM, "ORVALEN_TRACE_OPENS=" + trace,
+                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  EXPECT_EQ(0, RunProgram(program, args, options).exit_status);
+  return ReadFileBytes(trace);
+}
+
+TEST_F(Programs, NeitherProgramReadsTheSettingsFileWithoutAnArgument) {
+  WriteFileBytes(folder_ / "part.nc", Lines({"G0 X1 Y1"}));
+  for (const std::string& original : {kOrvalen, kLegacy}) {
+    const std::string program = folder_.CopyProgram(original);
+    const std::string settings = program + ".ini";
+    WriteFileBytes(settings, "[common]\r\ntest=1\r\n");
+    SCOPED_TRACE(program);
+    const std::string trace = folder_ / "trace.txt";
+    EXPECT_NE(std::string::npos, OpenedFiles(program, {folder_ / "part.nc"}, trace).find(settings))
+        << "with an argument the settings are read";
+    EXPECT_EQ(std::string::npos, OpenedFiles(program, {}, trace).find(settings));
+    EXPECT_EQ(std::string::npos, OpenedFiles(program, {""}, trace).find(settings));
+  }
 }
 
 // The rows of the run results of OrvalenLegacy.
@@ -280,14 +308,15 @@ TEST_F(Programs, LegacyRunResults) {
        "",
        1,
        "^[\\s\\S]*" + ReportPattern("EStringListError", "OrvalenLegacy", 8,
-                             "List index out of bounds \\(-2\\)\\."),
+                                    "List index out of bounds \\(-2\\)\\."),
        kCallOnFirstLine},
       {"range error",
        {part},
        HundredSubroutines(),
        "",
        1,
-       "^[\\s\\S]*" + ReportPattern("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
+       "^[\\s\\S]*" +
+           ReportPattern("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
        HundredSubroutines()},
   };
   for (const Case& c : cases) {

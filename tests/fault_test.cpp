@@ -1,0 +1,158 @@
+// Faults of the machine around a run: a device that fills up, a read or a
+// sync that fails, a part program that another program removes or changes
+// while the question is open. Each ends in the failure report (exit status
+// 1) with the part program's bytes as they were and no temporary file left.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+
+#include "tests/program_runner.h"
+
+namespace orvalen::testing {
+namespace {
+
+const std::string kOrvalen = ORVALEN_PROGRAM;
+const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
+const std::string kShim = ORVALEN_FAULT_SHIM;
+
+const std::string kProgram =
+    "G0 X10 Y20\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X1.5 Y2\r\nG1 X3 "
+    "Y4.25\r\nSUBEND\r\n";
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+RunOptions WithFault(const std::string& setting) {
+  RunOptions options;
+  options.input = "j\n";
+  // The sanitizer runtime would insist on coming first among the libraries.
+  options.environment = {"LD_PRELOAD=" + kShim, setting, "ASAN_OPTIONS=verify_asan_link_order=0"};
+  return options;
+}
+
+struct Program {
+  const char* name;
+  std::string path;
+  std::string report_start;  // the report's first line up to the address
+};
+
+const Program kPrograms[] = {
+    {"Orvalen", kOrvalen, "[Anwendungsfehler]\nException "},
+    {"OrvalenLegacy", kLegacy, "[Anwendungsfehler]\nException "},
+};
+
+TEST(Faults, AtTheMachineEndInTheReportWithTheProgramUnchanged) {
+  struct Case {
+    const char* name;
+    std::string setting;
+    std::string kind;
+    std::string current_text;  // the end of the current program's message
+    std::string legacy_text;
+  };
+  const Case cases[] = {
+      {"device full at once", "ORVALEN_FAULT_DEVICE_BYTES=0", "EWriteError",
+       "Stream-Schreibfehler.", "Stream write error."},
+      {"device full after a few bytes", "ORVALEN_FAULT_DEVICE_BYTES=20", "EWriteError",
+       "Stream-Schreibfehler.", "Stream write error."},
+      {"read fails at once", "ORVALEN_FAULT_READ_EIO=0", "EFOpenError",
+       "kann nicht geöffnet werden. Input/output error.",
+       "could not be opened. Input/output error."},
+      {"read fails midway", "ORVALEN_FAULT_READ_EIO=30", "EFOpenError",
+       "kann nicht geöffnet werden. Input/output error.",
+       "could not be opened. Input/output error."},
+      {"sync fails", "ORVALEN_FAULT_FSYNC_EIO=1", "EWriteError", "Stream-Schreibfehler.",
+       "Stream write error."},
+  };
+  for (const Program& program : kPrograms) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(program.name) + ": " + c.name);
+      ScratchFolder folder;
+      const std::string part = folder / "part.nc";
+      WriteFileBytes(part, kProgram);
+      const RunResult run = RunProgram(program.path, {part}, WithFault(c.setting));
+      EXPECT_EQ(1, run.exit_status) << run.errors;
+      const std::string first = program.report_start + c.kind + " in Modul " + program.name;
+      EXPECT_NE(std::string::npos, run.errors.find(first)) << run.errors;
+      const std::string& text = program.path == kOrvalen ? c.current_text : c.legacy_text;
+      EXPECT_TRUE(run.errors.ends_with(text + "\n")) << run.errors;
+      EXPECT_EQ(kProgram, ReadFileBytes(part));
+      EXPECT_EQ(std::vector<std::string>{"part.nc"}, Names(folder.Path()));
+    }
+  }
+}
+
+// The question is open while the file is removed, replaced or edited; the
+// result must not go over (or bring back) what is there now.
+TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {
+  struct Case {
+    const char* name;
+    void (*change)(const std::string& part);
+    std::string reason;
+    bool exists_after;
+  };
+  const Case cases[] = {
+      {"removed", [](const std::string& part) { unlink(part.c_str()); },
+       "No such file or directory", false},
+      {"edited", [](const std::string& part) { WriteFileBytes(part, "G0 X1 Y1\r\nM30\r\n"); },
+       "Changed since it was read", true},
+      {"same size, other bytes",
+       [](const std::string& part) {
+         std::string other = kProgram;
+         other[4] = '9';
+         WriteFileBytes(part, other);  // the size stays; the time tells
+       },
+       "Changed since it was read", true},
+      {"replaced by another file",
+       [](const std::string& part) {
+         WriteFileBytes(part + ".new", kProgram);
+         rename((part + ".new").c_str(), part.c_str());
+       },
+       "Changed since it was read", true},
+  };
+  for (const Program& program : kPrograms) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(program.name) + ": " + c.name);
+      ScratchFolder folder;
+      const std::string part = folder / "part.nc";
+      WriteFileBytes(part, kProgram);
+      // Written long ago, so that any write now gives another time.
+      const timespec long_ago[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+      ASSERT_EQ(0, utimensat(AT_FDCWD, part.c_str(), long_ago, 0));
+      RunOptions options;
+      options.input = "j\n";
+      std::string at_question;
+      options.at_question = [&] {
+        c.change(part);
+        at_question = Exists(part) ? ReadFileBytes(part) : "";
+      };
+      const RunResult run = RunProgram(program.path, {part}, options);
+      EXPECT_EQ(1, run.exit_status) << run.errors;
+      EXPECT_NE(std::string::npos, run.errors.find("Exception EFCreateError")) << run.errors;
+      EXPECT_TRUE(run.errors.ends_with(c.reason + ".\n")) << run.errors;
+      EXPECT_EQ(c.exists_after, Exists(part));
+      if (c.exists_after) {
+        EXPECT_EQ(at_question, ReadFileBytes(part));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvalen::testing

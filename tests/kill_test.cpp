@@ -1,0 +1,113 @@
+// A run killed at any moment leaves the part program either exactly as it was
+// or exactly rewritten, never anything in between. A temporary file that a
+// kill leaves behind is hidden beside the program, says what it is, and the
+// next run neither trips over it nor reads it.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/program_runner.h"
+
+namespace orvalen::testing {
+namespace {
+
+const std::string kOrvalen = ORVALEN_PROGRAM;
+
+// About `megabytes` MB of realistic G-code: three calls of one long contour.
+std::string LargeProgram(int megabytes) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> micrometres(0, 400000);
+  std::string text = "%\r\n(KILL TEST PLATE)\r\nN10 G90 G17 G21\r\n";
+  for (int call = 0; call < 3; ++call) {
+    text += "G0 X" + std::to_string(call * 100) + " Y0 Z5\r\nG43 H1 Z2\r\nSUBCALL CONTOUR\r\n";
+  }
+  text += "M30\r\nSUBBEGIN CONTOUR\r\nG0 X12.5 Y7.25\r\n";
+  char line[96];
+  while (text.size() < static_cast<std::size_t>(megabytes) << 20) {
+    const int x = micrometres(random);
+    const int y = micrometres(random) * 3 / 4;
+    std::snprintf(line, sizeof line, "G1 X%d.%03d Y%d.%03d F600\r\n", x / 1000, x % 1000, y / 1000,
+                  y % 1000);
+    text += line;
+  }
+  return text + "SUBEND\r\n";
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// 200 kills; 20 where the sanitizers make every run ten times slower.
+int Trials() {
+  if (const char* set = std::getenv("ORVALEN_KILL_TRIALS")) return std::atoi(set);
+#if defined(__SANITIZE_ADDRESS__)
+  return 20;
+#else
+  return 200;
+#endif
+}
+
+TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
+  ScratchFolder folder;
+  const std::string part = folder / "part.nc";
+  const std::string original = LargeProgram(20);
+  WriteFileBytes(part, original);
+  // The rewritten program, from a run that nobody kills; and how long it takes.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, WaitProgram(StartProgram(kOrvalen, {part})));
+  const auto full_run = std::chrono::steady_clock::now() - start;
+  const std::string rewritten = ReadFileBytes(part);
+  ASSERT_NE(original, rewritten);
+
+  std::mt19937_64 random(std::random_device{}());
+  std::uniform_int_distribution<long long> moment(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(full_run).count() * 5 / 4);
+  int old_bytes = 0;
+  int new_bytes = 0;
+  int leftovers = 0;
+  const int trials = Trials();
+  for (int trial = 0; trial < trials; ++trial) {
+    WriteFileBytes(part, original);
+    const pid_t pid = StartProgram(kOrvalen, {part});
+    std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+    kill(pid, SIGKILL);
+    WaitProgram(pid);
+    const std::string after = ReadFileBytes(part);
+    ASSERT_TRUE(after == original || after == rewritten)
+        << "trial " << trial << ": " << after.size() << " bytes, neither old nor new";
+    (after == original ? old_bytes : new_bytes) += 1;
+    for (const std::string& name : Names(folder.Path())) {
+      if (name == "part.nc") continue;
+      ASSERT_EQ(0u, name.rfind(".part.nc.orvalen-", 0)) << "unexpected file " << name;
+      ++leftovers;
+    }
+  }
+  // The next run over the leftovers rewrites the program as if they were not there.
+  WriteFileBytes(part, original);
+  ASSERT_EQ(0, WaitProgram(StartProgram(kOrvalen, {part})));
+  EXPECT_EQ(rewritten, ReadFileBytes(part));
+  std::printf("%d kills: %d left the old program, %d the new one; %d temporary files left\n",
+              trials, old_bytes, new_bytes, leftovers);
+}
+
+}  // namespace
+}  // namespace orvalen::testing
