@@ -7,13 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include <dirent.h>
-
 #include "tests/program_runner.h"
+#include "tests/sample_programs.h"
 
 namespace orvalen::testing {
 namespace {
@@ -21,23 +19,6 @@ namespace {
 const std::string kOrvalen = ORVALEN_PROGRAM;
 const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
 const std::string kShim = ORVALEN_FAULT_SHIM;
-
-const std::string kProgram =
-    "G0 X10 Y20\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X1.5 Y2\r\nG1 X3 "
-    "Y4.25\r\nSUBEND\r\n";
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 RunOptions WithFault(const std::string& setting) {
   RunOptions options;
@@ -93,7 +74,7 @@ TEST(Faults, AtTheMachineEndInTheReportWithTheProgramUnchanged) {
       const std::string& text = program.path == kOrvalen ? c.current_text : c.legacy_text;
       EXPECT_TRUE(run.errors.ends_with(text + "\n")) << run.errors;
       EXPECT_EQ(kProgram, ReadFileBytes(part));
-      EXPECT_EQ(std::vector<std::string>{"part.nc"}, Names(folder.Path()));
+      EXPECT_EQ(std::vector<std::string>{"part.nc"}, FolderNames(folder.Path()));
     }
   }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/program_runner.h"
+#include "tests/sample_programs.h"
 
 namespace orvalen::testing {
 namespace {
@@ -20,13 +21,6 @@ namespace {
 const std::string kOrvalen = ORVALEN_PROGRAM;
 const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
 const std::string kReport = "[Anwendungsfehler]\nException ";
-
-const std::string kProgram =
-    "G0 X10 Y20\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X1.5 Y2\r\nG1 X3 "
-    "Y4.25\r\nSUBEND\r\n";
-const std::string kRewritten =
-    "G0 X11.5 Y22\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X0 Y0\r\nG1 X1.5 "
-    "Y2.25\r\nSUBEND\r\n";
 
 std::string Utf16Le(const std::string& ascii) {
   std::string bytes;

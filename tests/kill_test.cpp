@@ -2,12 +2,10 @@
 // or exactly rewritten, never anything in between. A temporary file that a
 // kill leaves behind is hidden beside the program, says what it is, and the
 // next run neither trips over it nor reads it.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,19 +39,6 @@ std::string LargeProgram(int megabytes) {
     text += line;
   }
   return text + "SUBEND\r\n";
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // 200 kills; 20 where the sanitizers make every run ten times slower.
@@ -95,7 +80,7 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
     ASSERT_TRUE(after == original || after == rewritten)
         << "trial " << trial << ": " << after.size() << " bytes, neither old nor new";
     (after == original ? old_bytes : new_bytes) += 1;
-    for (const std::string& name : Names(folder.Path())) {
+    for (const std::string& name : FolderNames(folder.Path())) {
       if (name == "part.nc") continue;
       ASSERT_EQ(0u, name.rfind(".part.nc.orvalen-", 0)) << "unexpected file " << name;
       ++leftovers;

@@ -55,6 +55,8 @@ int WaitProgram(pid_t pid);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// The names in a folder but "." and "..", sorted.
+std::vector<std::string> FolderNames(const std::string& folder);
 
 // A fresh folder under /tmp that every user may enter and write; removed with
 // everything in it at the end.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/program_runner.h"
+#include "tests/sample_programs.h"
 
 namespace orvalen::testing {
 namespace {
@@ -17,29 +18,18 @@ namespace {
 const std::string kOrvalen = ORVALEN_PROGRAM;
 const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
 
-std::string Lines(std::initializer_list<const char*> lines, const char* end = "\r\n") {
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + end;
-  return text;
-}
-
-// One subroutine with its zero point at X1.5 Y2, called once.
-const std::string kProgram = Lines({"G0 X10 Y20", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1",
-                                    "G0 X1.5 Y2", "G1 X3 Y4.25", "SUBEND"});
-const std::string kRewritten = Lines({"G0 X11.5 Y22", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1",
-                                      "G0 X0 Y0", "G1 X1.5 Y2.25", "SUBEND"});
 const std::string kQuestion = "[Bestätigen]\nSoll das Programm Optimiert Werden?\n[J]a  [N]ein\n";
 const std::string kLegacyQuestion =
     "[Bestätigung]\nSoll das Programm Optimiert Werden?\n[J]a  [N]ein\n";
 
-// A call on the first line makes the pass read line -2.
-const std::string kCallOnFirstLine = Lines({"SUBCALL P1", "SUBBEGIN P1", "G0 X1 Y1", "SUBEND"});
-
-std::string HundredSubroutines() {
-  std::string text;
-  for (int i = 1; i <= 100; ++i)
-    text += "SUBBEGIN S" + std::to_string(i) + "\r\nG0 X1 Y1\r\nSUBEND\r\n";
-  return text;
+// `expected` is the text on standard error, or a regular expression for it
+// when it starts with "^".
+void ExpectErrors(const std::string& expected, const std::string& errors) {
+  if (expected.starts_with("^")) {
+    EXPECT_TRUE(std::regex_match(errors, std::regex(expected.substr(1)))) << errors;
+  } else {
+    EXPECT_EQ(expected, errors);
+  }
 }
 
 // The report as the console shows it; the address varies with the build.
@@ -95,11 +85,7 @@ TEST_F(Programs, OrvalenRunResults) {
     WriteFileBytes(part, c.content);
     const RunResult run = RunProgram(kOrvalen, {part}, WithInput(c.answer));
     EXPECT_EQ(c.exit_status, run.exit_status);
-    if (c.errors.starts_with("^")) {
-      EXPECT_TRUE(std::regex_match(run.errors, std::regex(c.errors.substr(1)))) << run.errors;
-    } else {
-      EXPECT_EQ(c.errors, run.errors);
-    }
+    ExpectErrors(c.errors, run.errors);
     EXPECT_EQ(c.after, ReadFileBytes(part));
     EXPECT_FALSE(Exists(folder_ / "part.tax"));
   }
@@ -324,11 +310,7 @@ TEST_F(Programs, LegacyRunResults) {
     WriteFileBytes(part, c.content);
     const RunResult run = RunProgram(kLegacy, c.args, WithInput(c.answer));
     EXPECT_EQ(c.exit_status, run.exit_status);
-    if (c.errors.starts_with("^")) {
-      EXPECT_TRUE(std::regex_match(run.errors, std::regex(c.errors.substr(1)))) << run.errors;
-    } else {
-      EXPECT_EQ(c.errors, run.errors);
-    }
+    ExpectErrors(c.errors, run.errors);
     EXPECT_EQ(c.after, ReadFileBytes(part));
   }
 }

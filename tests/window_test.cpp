@@ -12,6 +12,7 @@
 
 #include "driver/window_layout.h"
 #include "tests/program_runner.h"
+#include "tests/sample_programs.h"
 #include "tests/window_program.h"
 #include "tests/window_remote.h"
 #include "tests/window_x_server.h"
@@ -24,27 +25,6 @@ namespace {
 
 const std::string kOrvalen = ORVALEN_PROGRAM;
 const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
-
-std::string Lines(std::initializer_list<const char*> lines) {
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + "\r\n";
-  return text;
-}
-
-// One subroutine with its zero point at X1.5 Y2, called once.
-const std::string kProgram = Lines({"G0 X10 Y20", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1",
-                                    "G0 X1.5 Y2", "G1 X3 Y4.25", "SUBEND"});
-const std::string kRewritten = Lines({"G0 X11.5 Y22", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1",
-                                      "G0 X0 Y0", "G1 X1.5 Y2.25", "SUBEND"});
-// A call on the first line makes the pass fail after the question.
-const std::string kCallOnFirstLine = Lines({"SUBCALL P1", "SUBBEGIN P1", "G0 X1 Y1", "SUBEND"});
-
-std::string HundredSubroutines() {
-  std::string text;
-  for (int i = 1; i <= 100; ++i)
-    text += "SUBBEGIN S" + std::to_string(i) + "\r\nG0 X1 Y1\r\nSUBEND\r\n";
-  return text;
-}
 
 // The functions of the Motif window manager hints.
 constexpr long kMotifMove = 4;
