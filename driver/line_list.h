@@ -88,14 +88,17 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   TextBuffer<std::uint64_t> starts;
   starts.Reserve(size / 16 + std::min<std::uint64_t>(size, kPieceBytes) + 2);
   typename Rules::Decoder decoder;
-  const auto piece = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+  // Small files take small pieces: a megabyte per load would cost more than
+  // the file.
+  const std::size_t piece_bytes = std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes);
+  const auto piece = std::make_unique_for_overwrite<char[]>(piece_bytes);
   // The breaks before `indexed` have given their line starts. Each piece is
   // indexed while it is still in the cache; its last character waits for the
   // next, which says whether a CR there ends a line.
   std::size_t indexed = 0;
   for (;;) {
     std::size_t got = 0;
-    if (const int error = reader.Read(piece.get(), kPieceBytes, got))
+    if (const int error = reader.Read(piece.get(), piece_bytes, got))
       Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
     if (got == 0) break;
     if (!decoder.Feed(std::string_view(piece.get(), got), text))
@@ -198,21 +201,26 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
     if (!file.Reserve(size)) Raise<EWriteError>(Rules::WriteFailureMessage());
   }
 
-  const std::size_t room = kSliceUnits * Rules::Encoder::kMaxBytesPerUnit;
-  const auto out = std::make_unique_for_overwrite<char[]>(kPieceBytes + room);
+  // Written in pieces of a megabyte, or of about the size of a smaller text;
+  // each slice of text is encoded into the room after a piece's end.
+  constexpr std::size_t kMaxBytes = Rules::Encoder::kMaxBytesPerUnit;
+  const std::size_t piece_bytes =
+      std::clamp<std::size_t>(text_.size() * kMaxBytes, 4096, kPieceBytes);
+  const std::size_t slice_units = std::min(kSliceUnits, piece_bytes);
+  const auto out = std::make_unique_for_overwrite<char[]>(piece_bytes + slice_units * kMaxBytes);
   char* end = out.get();
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
   ForEachPieceToSave([&](TextView text) {
     while (!text.empty()) {
-      std::size_t slice = text.size() < kSliceUnits ? text.size() : kSliceUnits;
+      std::size_t slice = std::min(text.size(), slice_units);
       // A surrogate pair stays in one slice.
       if constexpr (sizeof(Char) == 2) {
         if (slice < text.size() && text[slice - 1] >= 0xD800 && text[slice - 1] <= 0xDBFF) --slice;
       }
       end = encoder.Encode(text.substr(0, slice), end);
       text.remove_prefix(slice);
-      if (static_cast<std::size_t>(end - out.get()) >= kPieceBytes) {
+      if (static_cast<std::size_t>(end - out.get()) >= piece_bytes) {
         if (!file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
           Raise<EWriteError>(Rules::WriteFailureMessage());
         end = out.get();
