@@ -1,5 +1,8 @@
 #include "driver/settings_file.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "driver/program_file_reading.h"
 #include "driver/program_text_codec.h"
 #include "driver/text_buffer.h"
@@ -13,7 +16,7 @@ std::string ReadSettingsBytes(const std::string& path) {
   if (reader.Open(path) != 0) return {};
   // A settings file is a few lines; anything beyond a megabyte is no profile.
   constexpr std::size_t kLimit = 1 << 20;
-  std::string bytes(kLimit, '\0');
+  std::string bytes(std::min<std::uint64_t>(reader.SizeHint() + 1, kLimit), '\0');
   std::size_t got = 0;
   if (reader.Read(bytes.data(), bytes.size(), got) != 0) return {};
   bytes.resize(got);
