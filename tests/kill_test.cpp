@@ -73,7 +73,6 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
       0, std::chrono::duration_cast<std::chrono::microseconds>(full_run).count() * 5 / 4);
   int old_bytes = 0;
   int new_bytes = 0;
-  int leftovers = 0;
   const int trials = Trials();
   for (int trial = 0; trial < trials; ++trial) {
     WriteFileBytes(part, original);
@@ -88,14 +87,14 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
     for (const std::string& name : FolderNames(folder.Path())) {
       if (name == "part.nc") continue;
       ASSERT_EQ(0u, name.rfind(".part.nc.orvalen-", 0)) << "unexpected file " << name;
-      ++leftovers;
     }
   }
+  const std::size_t leftovers = FolderNames(folder.Path()).size() - 1;
   // The next run over the leftovers rewrites the program as if they were not there.
   WriteFileBytes(part, original);
   ASSERT_EQ(0, WaitProgram(StartProgram(kOrvalen, {part})));
   EXPECT_EQ(rewritten, ReadFileBytes(part));
-  std::printf("%d kills: %d left the old program, %d the new one; %d temporary files left\n",
+  std::printf("%d kills: %d left the old program, %d the new one; %zu temporary files left\n",
               trials, old_bytes, new_bytes, leftovers);
 }
 
