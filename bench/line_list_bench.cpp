@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/line_list.h"
+#include "driver/text_file/line_list.h"
 #include "tools/codepage1252.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "driver/fatal_report.h"
 #include "tools/failure.h"
+#include "tools/utf8.h"
 
 namespace orvalen {
 namespace {

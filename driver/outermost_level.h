@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "driver/user_interface.h"
+#include "driver/dialogs/user_interface.h"
 
 namespace orvalen {
 

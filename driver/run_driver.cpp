@@ -2,15 +2,16 @@
 
 #include <string>
 
-#include "driver/application_title.h"
-#include "driver/existence_test.h"
-#include "driver/line_list.h"
+#include "driver/dialogs/application_title.h"
+#include "driver/dialogs/user_dialogs.h"
+#include "driver/existing_file.h"
 #include "driver/outermost_level.h"
-#include "driver/program_file_guard.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
-#include "driver/user_dialogs.h"
-#include "nc/nc_unit.h"
+#include "driver/text_file/line_list.h"
+#include "driver/text_file/program_file.h"
+#include "nc/optimize_subroutines.h"
+#include "tools/utf8.h"
 
 namespace orvalen {
 namespace {

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/application_title.h"
-#include "driver/console_interface.h"
-#include "driver/existence_test.h"
+#include "driver/dialogs/application_title.h"
+#include "driver/dialogs/console_interface.h"
+#include "driver/existing_file.h"
 #include "driver/fatal_report.h"
 #include "driver/program_paths.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
+#include "tools/utf8.h"
 
 namespace orvalen {
 namespace {

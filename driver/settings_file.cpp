@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "driver/program_file_reading.h"
-#include "driver/program_text_codec.h"
-#include "driver/text_buffer.h"
+#include "driver/text_file/program_file_reading.h"
+#include "driver/text_file/program_text_codec.h"
+#include "driver/text_file/text_buffer.h"
 
 namespace orvalen {
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "legacy/legacy_build.h"
-#include "tools/build_policy.h"
+#include "tools/current_build.h"
 
 namespace orvalen {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "driver/line_list.h"
+#include "driver/text_file/line_list.h"
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_line_list_rules.h"
 #include "tools/failure.h"

@@ -9,7 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_build.h"
 #include "tools/address_value.h"
-#include "tools/build_policy.h"
+#include "tools/current_build.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
 

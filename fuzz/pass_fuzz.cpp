@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/line_list_rules.h"
+#include "driver/text_file/line_list_rules.h"
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_line_list_rules.h"
-#include "nc/nc_unit.h"
+#include "nc/optimize_subroutines.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
 

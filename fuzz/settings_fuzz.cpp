@@ -8,7 +8,7 @@
 #include "driver/settings_file.h"
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_build.h"
-#include "tools/build_policy.h"
+#include "tools/current_build.h"
 
 namespace orvalen::fuzz {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/byte_text_codec.h"
-#include "driver/line_list_rules.h"
+#include "driver/text_file/byte_text_codec.h"
+#include "driver/text_file/line_list_rules.h"
 #include "legacy/legacy_build.h"
 #include "tools/codepage1252.h"
 

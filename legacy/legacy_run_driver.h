@@ -4,7 +4,7 @@
 // 0 after every ordinary run, 1 after the failure report.
 #pragma once
 
-#include "driver/user_interface.h"
+#include "driver/dialogs/user_interface.h"
 
 namespace orvalen {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/window_layout.h"
+#include "driver/dialogs/window_layout.h"
 #include "tests/program_runner.h"
 #include "tests/sample_programs.h"
 #include "tests/window_program.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "legacy/legacy_build.h"
-#include "tools/build_policy.h"
+#include "tools/current_build.h"
 #include "tools/recording_dialogs.h"
 
 namespace orvalen {

@@ -68,10 +68,4 @@ template <class Kind>
 [[noreturn]] void RaiseOverflow();
 [[noreturn]] void RaiseOutOfMemory();
 
-// UTF-16 to UTF-8, unpaired surrogates becoming U+FFFD (for diagnostics and
-// tests; part-program text never goes through here).
-std::string ToUtf8(std::u16string_view text);
-// UTF-8 to UTF-16; ill-formed sequences become U+FFFD.
-std::u16string FromUtf8(std::string_view text);
-
 }  // namespace orvalen

@@ -1,0 +1,420 @@
+#include "nc/optimize_subroutines.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/text_file/line_list.h"
+#include "legacy/legacy_build.h"
+#include "legacy/legacy_line_list_rules.h"
+#include "tools/current_build.h"
+#include "tools/recording_dialogs.h"
+#include "tools/utf8.h"
+
+namespace orvalen {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Narrow(std::u16string_view text) {
+  return ToUtf8(text);
+}
+std::string Narrow(std::string_view text) {
+  return std::string(text);
+}
+
+struct Outcome {
+  std::int32_t count = -1;
+  Lines lines;          // the list after the pass (or at the failure)
+  Lines shown;          // every text shown, in order
+  std::string failure;  // "Kind: message", empty when none
+  bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  out << "count " << o.count << "\n lines:";
+  for (const auto& l : o.lines) out << "\n  [" << l << "]";
+  out << "\n shown:";
+  for (const auto& s : o.shown) out << "\n  [" << s << "]";
+  return out << "\n failure: " << o.failure;
+}
+
+class TempFile {
+ public:
+  TempFile() {
+    static int serial = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("orvalen_nc_test_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+  }
+  ~TempFile() { std::filesystem::remove(path_); }
+  std::string Write(const Lines& lines) const {
+    std::ofstream out(path_, std::ios::binary);
+    for (const auto& l : lines) out << l << "\r\n";
+    return path_.string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs the pass over the lines with the scripted answers.
+template <class Build>
+Outcome Run(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
+  TempFile file;
+  LineList<Build> list;
+  list.LoadFromFile(file.Write(input));
+  RecordingDialogs<Build> dialogs(std::move(answers));
+  Outcome outcome;
+  try {
+    outcome.count = OptimizeSubroutines<Build>(list, dialogs);
+  } catch (const Failure& failure) {
+    outcome.failure = std::string(failure.KindName()) + ": " + ToUtf8(failure.Message());
+  }
+  for (std::int32_t i = 0; i < list.Count(); ++i) outcome.lines.push_back(Narrow(list.Strings(i)));
+  for (const auto& text : dialogs.Texts()) outcome.shown.push_back(Narrow(text));
+  return outcome;
+}
+
+const std::string kQuestion = "Soll das Programm Optimiert Werden?";
+const std::string kNoSubroutine = "Internal Search Error (Subroutine)";
+const std::string kNoRapid = "Internal Search Error (Sub XY)";
+
+struct PassCase {
+  const char* name;
+  Lines input;
+  std::deque<int> answers;
+  Outcome expected;                                          // both programs
+  std::optional<std::string> legacy_failure = std::nullopt;  // where the legacy text differs
+};
+
+const Lines kWorkedExample = {"G0 X100 Y50", "M3",        "SUBCALL P1",  "M30",
+                              "SUBBEGIN P1", "G0 X10 Y5", "G1 X20.5 Y5", "SUBEND"};
+
+std::vector<PassCase> PassCases() {
+  return {
+      {"worked example",
+       kWorkedExample,
+       {kAnswerYes},
+       {1,
+        {"G0 X110 Y55", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1", "G0 X0 Y0", "G1 X10.5 Y0",
+         "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"no definition asks nothing",
+       {"G0 X1 Y1", "M3", "SUBCALL P1", "M30"},
+       {},
+       {0, {"G0 X1 Y1", "M3", "SUBCALL P1", "M30"}, {}, ""}},
+      {"answer No changes nothing",
+       kWorkedExample,
+       {kAnswerNo},
+       {0, kWorkedExample, {kQuestion}, ""}},
+      {"closing the question goes on as Yes",
+       kWorkedExample,
+       {kAnswerClosed},
+       {1,
+        {"G0 X110 Y55", "M3", "SUBCALL P1", "M30", "SUBBEGIN P1", "G0 X0 Y0", "G1 X10.5 Y0",
+         "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"two definitions, one question",
+       {"G0 X0 Y0", "", "SUBCALL A", "G0 X1 Y1", "", "SUBCALL B", "SUBBEGIN A", "G0 X5 Y5",
+        "G1 X6 Y7", "SUBEND", "G1 X99 Y99", "SUBBEGIN B", "G00 X-1.5 Y2", "G1 X0 Y0", "SUBEND"},
+       {kAnswerYes},
+       {2,
+        {"G0 X5 Y5", "", "SUBCALL A", "G0 X-0.5 Y3", "", "SUBCALL B", "SUBBEGIN A", "G0 X0 Y0",
+         "G1 X1 Y2", "SUBEND", "G1 X99 Y99", "SUBBEGIN B", "G00 X0 Y0", "G1 X1.5 Y-2", "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"zero point from a rapid line without X",
+       {"G0 X100 Y50", "", "SUBCALL A", "SUBBEGIN A", "G0 Y5", "G1 X1 Y6", "SUBEND"},
+       {kAnswerYes},
+       {1,
+        {"G0 X-9899 Y55", "", "SUBCALL A", "SUBBEGIN A", "G0 Y0", "G1 X10000 Y1", "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"X bound is strict at -99999, Y needs a value above -9999",
+       {"G0 X0 Y0", "", "SUBCALL A", "SUBBEGIN A", "G0 X-99999 Y1", "G0 X5", "G0 X1 Y-9999",
+        "G0 X-99998 Y1", "G1 X2 Y2", "SUBEND"},
+       {kAnswerYes},
+       {1,
+        {"G0 X-99998 Y1", "", "SUBCALL A", "SUBBEGIN A", "G0 X-99999 Y1", "G0 X5", "G0 X1 Y-9999",
+         "G0 X0 Y0", "G1 X100000 Y1", "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"G values that round to 0 are rapid",
+       {"SUBBEGIN A", "G01 X1 Y1", "G1.5 X1 Y1", "G0.4 X3 Y3", "G1 X4 Y4", "SUBEND", "SUBBEGIN B",
+        "G-0.4 X1 Y1", "SUBEND", "SUBBEGIN C", "G0.5 X2 Y2", "SUBEND", "SUBBEGIN D", "(GEAR) X7 Y8",
+        "X8 Y9", "SUBEND"},
+       {kAnswerYes},
+       {4,
+        {"SUBBEGIN A", "G01 X1 Y1", "G1.5 X1 Y1", "G0.4 X0 Y0", "G1 X1 Y1", "SUBEND", "SUBBEGIN B",
+         "G-0.4 X0 Y0", "SUBEND", "SUBBEGIN C", "G0.5 X0 Y0", "SUBEND", "SUBBEGIN D",
+         "(GEAR) X0 Y0", "X1 Y1", "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"search runs past SUBEND into the next definition",
+       {"SUBBEGIN A", "G1 X1 Y1", "SUBEND", "SUBBEGIN B", "G0 X2 Y3", "G1 X4 Y4", "SUBEND",
+        "G1 X9 Y9"},
+       {kAnswerYes},
+       {1,
+        {"SUBBEGIN A", "G1 X1 Y1", "SUBEND", "SUBBEGIN B", "G0 X0 Y0", "G1 X2 Y1", "SUBEND",
+         "G1 X9 Y9"},
+        {kQuestion},
+        ""}},
+      {"a definition passed over by the search opens nothing",
+       {"G0 X0 Y0", "", "SUBCALL B", "SUBBEGIN A", "SUBEND", "SUBBEGIN B", "G0 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {0,
+        {"G0 X0 Y0", "", "SUBCALL B", "SUBBEGIN A", "SUBEND", "SUBBEGIN B", "G0 X0 Y0", "SUBEND"},
+        {kQuestion, kNoSubroutine},
+        ""}},
+      {"call names ignore case, may follow a line number",
+       {"G0 X0 Y0", "", "SUBCALL p1", "G0 X1 Y1", "", "N20 SUBCALL P1", "subcall P1", "SUBBEGIN P1",
+        "G0 X10 Y20", "SUBEND"},
+       {kAnswerYes},
+       {1,
+        {"G0 X10 Y20", "", "SUBCALL p1", "G0 X11 Y21", "", "N20 SUBCALL P1", "subcall P1",
+         "SUBBEGIN P1", "G0 X0 Y0", "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"a comment after the call name is part of the name",
+       {"G0 X0 Y0", "", "SUBCALL P1 (comment)", "SUBBEGIN P1", "G0 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {0,
+        {"G0 X0 Y0", "", "SUBCALL P1 (comment)", "SUBBEGIN P1", "G0 X0 Y0", "SUBEND"},
+        {kQuestion, kNoSubroutine},
+        ""}},
+      {"an empty call name takes the first empty slot",
+       {"G0 X10.000 Y5", "", "SUBCALL  ", "SUBBEGIN A", "G0 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {1, {"G0 X10 Y5", "", "SUBCALL  ", "SUBBEGIN A", "G0 X0 Y0", "SUBEND"}, {kQuestion}, ""}},
+      {"two definitions with one name: calls use the first",
+       {"G0 X0 Y0", "", "SUBCALL A", "SUBBEGIN A", "G0 X1 Y2", "SUBEND", "SUBBEGIN a", "G0 X5 Y5",
+        "SUBEND"},
+       {kAnswerYes},
+       {2,
+        {"G0 X1 Y2", "", "SUBCALL A", "SUBBEGIN A", "G0 X0 Y0", "SUBEND", "SUBBEGIN a", "G0 X0 Y0",
+         "SUBEND"},
+        {kQuestion},
+        ""}},
+      {"the line two above a call is no rapid move",
+       {"G1 X0 Y0", "", "SUBCALL A", "SUBBEGIN A", "G0 X1 Y2", "SUBEND"},
+       {kAnswerYes},
+       {0,
+        {"G1 X0 Y0", "", "SUBCALL A", "SUBBEGIN A", "G0 X0 Y0", "SUBEND"},
+        {kQuestion, kNoRapid},
+        ""}},
+      {"a call on line 1 reads line -1",
+       {"G0 X0 Y0", "SUBCALL A", "SUBBEGIN A", "G0 X1 Y2", "SUBEND"},
+       {kAnswerYes},
+       {-1,
+        {"G0 X0 Y0", "SUBCALL A", "SUBBEGIN A", "G0 X0 Y0", "SUBEND"},
+        {kQuestion},
+        "EStringListError: Listenindex außerhalb des gültigen Bereichs (-1)"},
+       "EStringListError: List index out of bounds (-1)"},
+      {"a call on line 0 reads line -2",
+       {"SUBCALL A", "SUBBEGIN A", "G0 X1 Y2", "SUBEND"},
+       {kAnswerYes},
+       {-1,
+        {"SUBCALL A", "SUBBEGIN A", "G0 X0 Y0", "SUBEND"},
+        {kQuestion},
+        "EStringListError: Listenindex außerhalb des gültigen Bereichs (-2)"},
+       "EStringListError: List index out of bounds (-2)"},
+      {"no zero point until the end of the list",
+       {"SUBBEGIN A", "G1 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {-1,
+        {"SUBBEGIN A", "G1 X1 Y1", "SUBEND"},
+        {kQuestion},
+        "EStringListError: Listenindex außerhalb des gültigen Bereichs (3)"},
+       "EStringListError: List index out of bounds (3)"},
+      {"a G value beyond 32 bits is a range error",
+       {"SUBBEGIN A", "G3000000000 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {-1,
+        {"SUBBEGIN A", "G3000000000 X1 Y1", "SUBEND"},
+        {kQuestion},
+        "ERangeError: Fehler bei Bereichsprüfung"}},
+      {"a G value beyond 64 bits is an invalid operation",
+       {"SUBBEGIN A", "G10000000000000000000 X1 Y1", "SUBEND"},
+       {kAnswerYes},
+       {-1,
+        {"SUBBEGIN A", "G10000000000000000000 X1 Y1", "SUBEND"},
+        {kQuestion},
+        "EInvalidOp: Ungültige Gleitkommaoperation"}},
+      {"SUBBEGIN and SUBCALL inside a subroutine are shifted like any line",
+       {"G0 X0 Y0", "", "SUBCALL A", "SUBBEGIN A", "G0 X1 Y1", "SUBBEGIN X5 Y5", "SUBCALL X2",
+        "subend", "G0 X7 Y7"},
+       {kAnswerYes},
+       {1,
+        {"G0 X1 Y1", "", "SUBCALL A", "SUBBEGIN A", "G0 X0 Y0", "SUBBEGIN X4 Y4", "SUBCALL X1",
+         "subend", "G0 X7 Y7"},
+        {kQuestion},
+        ""}},
+      {"a malformed number is told and the pass goes on",
+       {"SUBBEGIN A", "G0 X1 Y1", "G1 X 12 Y3", "SUBEND"},
+       {kAnswerYes},
+       {1,
+        {"SUBBEGIN A", "G0 X0 Y0", "G1 X-1 12 Y2", "SUBEND"},
+        {kQuestion, "Error during convert Number:G1 X 12 Y3"},
+        ""}},
+  };
+}
+
+template <class Build>
+void CheckPassCases(bool legacy) {
+  for (const PassCase& c : PassCases()) {
+    SCOPED_TRACE(c.name);
+    Outcome expected = c.expected;
+    if (legacy && c.legacy_failure) expected.failure = *c.legacy_failure;
+    EXPECT_EQ(expected, Run<Build>(c.input, c.answers));
+  }
+}
+
+TEST(OptimizeSubroutines, CasesInTheCurrentProgram) {
+  CheckPassCases<CurrentBuild>(false);
+}
+TEST(OptimizeSubroutines, CasesInTheLegacyProgram) {
+  CheckPassCases<LegacyBuild>(true);
+}
+
+TEST(OptimizeSubroutines, QuestionIsAConfirmationWithHelpContextZero) {
+  TempFile file;
+  LineList<CurrentBuild> list;
+  list.LoadFromFile(file.Write(kWorkedExample));
+  RecordingDialogs<CurrentBuild> dialogs({kAnswerYes});
+  OptimizeSubroutines<CurrentBuild>(list, dialogs);
+  EXPECT_EQ(std::vector<int>{0}, dialogs.HelpContexts());
+}
+
+// 99 subroutines fill the table; a 100th is a range error once its zero
+// point line has been shifted.
+Lines ManySubroutines(int count) {
+  Lines lines = {"G0 X0 Y0", "", "SUBCALL S99"};
+  for (int k = 1; k <= count; ++k) {
+    lines.push_back("SUBBEGIN S" + std::to_string(k));
+    lines.push_back("G0 X" + std::to_string(k) + " Y1");
+    lines.push_back("SUBEND");
+  }
+  return lines;
+}
+
+template <class Build>
+void CheckTableSize() {
+  const Outcome full = Run<Build>(ManySubroutines(99));
+  EXPECT_EQ(99, full.count);
+  EXPECT_EQ("G0 X99 Y1", full.lines[0]);
+  const Outcome over = Run<Build>(ManySubroutines(100));
+  EXPECT_EQ("ERangeError: Fehler bei Bereichsprüfung", over.failure);
+  EXPECT_EQ("G0 X0 Y0", over.lines[3 + 3 * 99 + 1]);  // the 100th zero point line was shifted
+}
+
+TEST(OptimizeSubroutines, NinetyNineSlotsInBothPrograms) {
+  CheckTableSize<CurrentBuild>();
+  CheckTableSize<LegacyBuild>();
+}
+
+// Random part programs: whatever the input, the line count never changes,
+// lines outside the subroutines stay as they were but for the call targets,
+// and every moved coordinate plus (or minus) its zero point gives back the
+// original value to within the three-decimal rounding.
+std::string Number(std::mt19937& random) {
+  std::uniform_int_distribution<int> whole(-5000, 5000);
+  std::uniform_int_distribution<int> decimals(0, 4);
+  const int places = decimals(random);
+  int scale = 1;
+  for (int i = 0; i < places; ++i) scale *= 10;
+  std::uniform_int_distribution<int> fraction(0, scale - 1);
+  std::string text = std::to_string(whole(random));
+  if (places > 0) {
+    std::string digits = std::to_string(fraction(random));
+    text += "." + std::string(static_cast<std::size_t>(places) - digits.size(), '0') + digits;
+  }
+  return text;
+}
+
+double Value(const std::string& line, char letter) {
+  const auto at = line.find(letter);
+  if (at == std::string::npos) return NAN;
+  return std::stod(line.substr(at + 1));
+}
+
+template <class Build>
+void CheckRandomPrograms() {
+  std::mt19937 random(4711);
+  for (int round = 0; round < 200; ++round) {
+    const int subs = 1 + static_cast<int>(random() % 5);
+    Lines lines;
+    std::vector<int> call_targets;
+    std::vector<int> called;
+    for (int c = static_cast<int>(random() % 6); c > 0; --c) {
+      lines.push_back("G0 X" + Number(random) + " Y" + Number(random));
+      lines.push_back("M" + std::to_string(random() % 10));
+      call_targets.push_back(static_cast<int>(lines.size()) - 2);
+      called.push_back(1 + static_cast<int>(random() % subs));
+      lines.push_back("N" + std::to_string(lines.size()) + " SUBCALL Sub" +
+                      std::to_string(called.back()));
+    }
+    const int main_end = static_cast<int>(lines.size());
+    std::vector<int> zero_lines;
+    std::vector<std::pair<int, int>> bodies;  // first and last shifted line
+    for (int k = 1; k <= subs; ++k) {
+      lines.push_back("SUBBEGIN SUB" + std::to_string(k));
+      lines.push_back("G1 F200");
+      zero_lines.push_back(static_cast<int>(lines.size()));
+      lines.push_back("G0 X" + Number(random) + " Y" + Number(random));
+      const int first = static_cast<int>(lines.size());
+      for (int m = static_cast<int>(random() % 8); m > 0; --m)
+        lines.push_back(std::string(random() % 2 ? "G1" : "G0") + " X" + Number(random) + " Y" +
+                        Number(random) + " F100");
+      bodies.push_back({first, static_cast<int>(lines.size()) - 1});
+      lines.push_back("SUBEND");
+    }
+    const Outcome out = Run<Build>(lines);
+    SCOPED_TRACE(round);
+    ASSERT_EQ(subs, out.count) << out;
+    ASSERT_EQ(lines.size(), out.lines.size());
+    const auto near = [](double a, double b) { return std::fabs(a - b) <= 0.0005 + 1e-9; };
+    for (int i = 0; i < main_end; ++i) {
+      const auto target = std::find(call_targets.begin(), call_targets.end(), i);
+      if (target == call_targets.end()) {
+        EXPECT_EQ(lines[i], out.lines[i]);
+        continue;
+      }
+      const int zero = zero_lines[called[target - call_targets.begin()] - 1];
+      EXPECT_TRUE(near(Value(out.lines[i], 'X') - Value(lines[zero], 'X'), Value(lines[i], 'X')))
+          << lines[i] << " -> " << out.lines[i];
+      EXPECT_TRUE(near(Value(out.lines[i], 'Y') - Value(lines[zero], 'Y'), Value(lines[i], 'Y')))
+          << lines[i] << " -> " << out.lines[i];
+    }
+    for (int k = 0; k < subs; ++k) {
+      const int zero = zero_lines[k];
+      EXPECT_EQ("G0 X0 Y0", out.lines[zero]);
+      for (int i = bodies[k].first; i <= bodies[k].second; ++i) {
+        EXPECT_TRUE(near(Value(out.lines[i], 'X') + Value(lines[zero], 'X'), Value(lines[i], 'X')))
+            << lines[i] << " -> " << out.lines[i];
+        EXPECT_TRUE(near(Value(out.lines[i], 'Y') + Value(lines[zero], 'Y'), Value(lines[i], 'Y')))
+            << lines[i] << " -> " << out.lines[i];
+      }
+    }
+  }
+}
+
+TEST(OptimizeSubroutines, RandomProgramsKeepEveryPlaceInTheCurrentProgram) {
+  CheckRandomPrograms<CurrentBuild>();
+}
+TEST(OptimizeSubroutines, RandomProgramsKeepEveryPlaceInTheLegacyProgram) {
+  CheckRandomPrograms<LegacyBuild>();
+}
+
+}  // namespace
+}  // namespace orvalen
