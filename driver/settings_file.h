@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/integer_text.h"
+#include "tools/build_policy.h"
 #include "tools/text_ops.h"
 
 namespace orvalen {
@@ -25,7 +26,7 @@ std::string ReadSettingsBytes(const std::string& path);
 // Value texts are cut to this many characters.
 inline constexpr std::size_t kSettingsValueLimit = 2047;
 
-template <class Build>
+template <BuildPolicy Build>
 class SettingsFile {
  public:
   using Text = typename Build::Text;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "tools/build_policy.h"
 #include "tools/dialogs.h"
 
 namespace orvalen::fuzz {
@@ -87,7 +88,7 @@ class InputReader {
 
 // Answers every question with the next scripted answer (Yes, No or closed),
 // and lets messages pass.
-template <class Build>
+template <BuildPolicy Build>
 class ScriptedDialogs : public Dialogs<Build> {
  public:
   explicit ScriptedDialogs(std::uint8_t script) : script_(script) {}

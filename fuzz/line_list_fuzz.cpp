@@ -11,7 +11,7 @@
 namespace orvalen::fuzz {
 namespace {
 
-template <class Build>
+template <BuildPolicy Build>
 void RoundTrip(std::string_view bytes) {
   const MemoryFile file(bytes);
   LineList<Build> lines;

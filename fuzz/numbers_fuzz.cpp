@@ -9,14 +9,14 @@
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_build.h"
 #include "tools/address_value.h"
-#include "tools/current_build.h"
 #include "tools/codepage1252.h"
+#include "tools/current_build.h"
 #include "tools/failure.h"
 
 namespace orvalen::fuzz {
 namespace {
 
-template <class Build>
+template <BuildPolicy Build>
 typename Build::Text AsText(std::string_view bytes) {
   if constexpr (sizeof(typename Build::Char) == 1) {
     return std::string(bytes);
@@ -25,7 +25,7 @@ typename Build::Text AsText(std::string_view bytes) {
   }
 }
 
-template <class Build>
+template <BuildPolicy Build>
 void WrittenValueReadsBack(double value) {
   if (!std::isfinite(value) || std::fabs(value) > 1e15) return;
   const auto text = FormatCoordinate<Build>(value);
@@ -35,7 +35,7 @@ void WrittenValueReadsBack(double value) {
   if (!(std::fabs(back.value - value) <= slack)) std::abort();
 }
 
-template <class Build>
+template <BuildPolicy Build>
 void Numbers(double value, double offset, std::uint8_t letter, std::string_view line) {
   using Char = typename Build::Char;
   try {

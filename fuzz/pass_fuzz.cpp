@@ -20,7 +20,7 @@ namespace {
 // The lines of a program in memory, with the list's index failure; split at
 // LF, the bytes read as Windows-1252 by the current program. (Loading from a
 // file is the line-list target's part; here every run is spent in the pass.)
-template <class Build>
+template <BuildPolicy Build>
 class MemoryLines {
  public:
   explicit MemoryLines(std::string_view program) {
@@ -41,9 +41,9 @@ class MemoryLines {
     Check(index);
     return lines_[static_cast<std::size_t>(index)];
   }
-  void SetStrings(std::int64_t index, typename Build::Text text) {
+  void SetStrings(std::int64_t index, typename Build::TextView text) {
     Check(index);
-    lines_[static_cast<std::size_t>(index)] = std::move(text);
+    lines_[static_cast<std::size_t>(index)] = typename Build::Text(text);
   }
 
  private:
@@ -54,7 +54,7 @@ class MemoryLines {
   std::vector<typename Build::Text> lines_;
 };
 
-template <class Build>
+template <BuildPolicy Build>
 void Pass(std::uint8_t script, std::string_view program) {
   MemoryLines<Build> lines(program);
   const std::int32_t before = lines.Count();

@@ -22,7 +22,7 @@ void IntegerRule(std::basic_string_view<Char> text) {
   if (ParseIntegerText(std::basic_string_view<Char>(wide)) != value) std::abort();
 }
 
-template <class Build>
+template <BuildPolicy Build>
 void Settings(const std::string& path) {
   const SettingsFile<Build> settings(path);
   const auto common = Widen<typename Build::Char>("common");

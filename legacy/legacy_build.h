@@ -8,6 +8,7 @@
 
 #include "legacy/legacy_fixed_format.h"
 #include "legacy/legacy_number_text.h"
+#include "tools/build_policy.h"
 #include "tools/case_compare.h"
 #include "tools/checked_arithmetic.h"
 
@@ -30,5 +31,6 @@ struct LegacyBuild {
     return orvalen::SameTextIgnoringCase(a, b);
   }
 };
+static_assert(BuildPolicy<LegacyBuild>);
 
 }  // namespace orvalen

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 
 #include "tools/address_value.h"
+#include "tools/build_policy.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
 #include "tools/text_ops.h"
@@ -17,8 +19,19 @@
 
 namespace orvalen {
 
+// The lines the pass works on, read and replaced by index (LineList, or lines
+// held in memory). An index outside the list raises EStringListError, which
+// the pass does not catch.
+template <class List, class Build>
+concept ProgramLines = requires(List& lines, std::int64_t index, typename Build::TextView text) {
+  { lines.Count() } -> std::convertible_to<std::int64_t>;
+  { lines.Strings(index) } -> std::convertible_to<typename Build::TextView>;
+  // Takes a view and keeps a copy: the pass may hand it a piece of a line.
+  lines.SetStrings(index, text);
+};
+
 // One entry of the subroutine table.
-template <class Build>
+template <BuildPolicy Build>
 struct TSub {
   typename Build::Text SubName;
   double OffX = 0;
@@ -29,7 +42,7 @@ inline constexpr int kSubroutineSlots = 99;
 
 namespace nc_detail {
 
-template <class Build>
+template <BuildPolicy Build>
 struct Words {
   using Text = typename Build::Text;
   const Text end = Widen<typename Build::Char>("SUBEND");
@@ -45,7 +58,7 @@ struct Words {
 
 // Keywords are matched at the start of the line, ignoring case and whatever
 // follows them.
-template <class Build>
+template <BuildPolicy Build>
 bool StartsWithKeyword(typename Build::TextView line, typename Build::TextView keyword) {
   const auto head = CopySubstring(line, 1, static_cast<std::int64_t>(keyword.size()));
   return Build::SameTextIgnoringCase(head, keyword);
@@ -53,7 +66,7 @@ bool StartsWithKeyword(typename Build::TextView line, typename Build::TextView k
 
 // A rapid line is one whose G value rounds to 0. A line without G reads as
 // the absent value and so is no rapid line.
-template <class Build>
+template <BuildPolicy Build>
 bool IsRapid(const Words<Build>& words, typename Build::TextView line) {
   const std::int64_t g = RoundToWholeNumber(ReadAddressValue<Build>(words.g, line));
   if (g < INT32_MIN || g > INT32_MAX) RaiseRangeError();
@@ -61,7 +74,7 @@ bool IsRapid(const Words<Build>& words, typename Build::TextView line) {
 }
 
 // Two separate read-modify-writes of the stored line, X first.
-template <class Build, class List>
+template <BuildPolicy Build, ProgramLines<Build> List>
 void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, double dx, double dy,
                Dialogs<Build>& dialogs) {
   lines.SetStrings(index, ShiftAddressValue<Build>(words.x, lines.Strings(index), dx, dialogs));
@@ -69,16 +82,14 @@ void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, doubl
 }
 
 // The name of a definition or call: at most 255 characters from `start` on, trimmed.
-template <class Build>
+template <BuildPolicy Build>
 typename Build::Text NameFrom(typename Build::TextView line, std::int64_t start) {
   return typename Build::Text(Trim(CopySubstring(line, start, 255)));
 }
 
 }  // namespace nc_detail
 
-// `List` offers Count(), Strings(index) and SetStrings(index, text); an index
-// outside the list raises EStringListError, which the pass does not catch.
-template <class Build, class List>
+template <BuildPolicy Build, ProgramLines<Build> List>
 std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   using namespace nc_detail;
   using TextView = typename Build::TextView;

@@ -9,7 +9,7 @@
 
 namespace {
 
-template <class Build>
+template <orvalen::BuildPolicy Build>
 int Run(int argc, char** argv) {
   try {
     orvalen::LineList<Build> list;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string_view>
 
+#include "tools/build_policy.h"
 #include "tools/dialogs.h"
 #include "tools/fixed_format.h"
 #include "tools/text_ops.h"
@@ -60,7 +61,7 @@ std::optional<AddressPieces<Char>> CutAtAddress(std::basic_string_view<Char> let
                              tail.substr(number_length), line.substr(prefix_length + tail.size())};
 }
 
-template <class Build>
+template <BuildPolicy Build>
 double ReadAddressValue(typename Build::TextView letter, typename Build::TextView line) {
   const auto pieces = CutAtAddress(letter, line);
   if (!pieces) return kValueAbsent;
@@ -71,7 +72,7 @@ double ReadAddressValue(typename Build::TextView letter, typename Build::TextVie
 // a text whose value is zero becomes "0". "100" keeps its zeros, "3." gives
 // "3", "-0.000" gives "0". A text with an exponent keeps its digits: its
 // trailing zeros belong to the exponent.
-template <class Build>
+template <BuildPolicy Build>
 typename Build::Text NormalizeNumberText(typename Build::TextView text) {
   using Char = typename Build::Char;
   auto tidy = Trim(text);
@@ -92,7 +93,7 @@ typename Build::Text NormalizeNumberText(typename Build::TextView text) {
 // zeros, 1e-36 -> "0". (Coordinates stay far below 1e300; from about 1e306
 // on, reading the text back for the zero test overflows and raises EOverflow
 // in the current program.)
-template <class Build>
+template <BuildPolicy Build>
 typename Build::Text FormatCoordinate(double value) {
   const auto formatted = Build::FormatFixedPoint(value, ExponentForm::kNever);
   const auto wide = Widen<typename Build::Char>(formatted);
@@ -105,7 +106,7 @@ typename Build::Text FormatCoordinate(double value) {
 // line without the letter comes back unchanged. A number text that does not
 // convert is told through dialogs ("Error during convert Number:" and the
 // line) and the shift goes on with the partial value of the conversion.
-template <class Build>
+template <BuildPolicy Build>
 typename Build::Text ShiftAddressValue(typename Build::TextView letter,
                                        typename Build::TextView line, double offset,
                                        Dialogs<Build>& dialogs) {

@@ -1,12 +1,12 @@
 // The build policy of the current program, Orvalen: texts are UTF-16 code
-// units and numbers are IEEE doubles throughout. The address-value tools and
-// the subroutine pass are templates over a policy of this shape; the legacy
-// program has its own (legacy/legacy_build.h).
+// units and numbers are IEEE doubles throughout. The legacy program has its
+// own policy (legacy/legacy_build.h); tools/build_policy.h says what one holds.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "tools/build_policy.h"
 #include "tools/case_compare.h"
 #include "tools/checked_arithmetic.h"
 #include "tools/fixed_format.h"
@@ -29,5 +29,6 @@ struct CurrentBuild {
     return orvalen::SameTextIgnoringCase(a, b);
   }
 };
+static_assert(BuildPolicy<CurrentBuild>);
 
 }  // namespace orvalen

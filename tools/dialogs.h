@@ -4,6 +4,8 @@
 // run driver picks the real windows or the console.
 #pragma once
 
+#include "tools/build_policy.h"
+
 namespace orvalen {
 
 // The answers a dialog gives back.
@@ -15,7 +17,7 @@ inline constexpr int kAnswerNo = 7;
 enum class DialogKind { kConfirmation };
 enum class DialogButtons { kYesNo };
 
-template <class Build>
+template <BuildPolicy Build>
 class Dialogs {
  public:
   using TextView = typename Build::TextView;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/dialogs/user_interface.h"
+#include "tools/build_policy.h"
 #include "tools/codepage1252.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
@@ -23,7 +24,7 @@ inline std::string DisplayText(std::string_view bytes) {
   return ToUtf8(DecodeCp1252(bytes));
 }
 
-template <class Build>
+template <BuildPolicy Build>
 class UserDialogs : public Dialogs<Build> {
  public:
   using TextView = typename Build::TextView;

@@ -27,11 +27,12 @@
 #include "driver/text_file/program_file_reading.h"
 #include "driver/text_file/system_error_text.h"
 #include "driver/text_file/text_buffer.h"
+#include "tools/build_policy.h"
 #include "tools/failure.h"
 
 namespace orvalen {
 
-template <class Build>
+template <BuildPolicy Build>
 class LineList {
   using Rules = LineListRules<Build>;
   using Char = typename Build::Char;
@@ -44,8 +45,9 @@ class LineList {
   // The text of line `index`; the view stays valid until that line is
   // replaced or the list is loaded again. EStringListError outside 0..Count-1.
   typename Build::TextView Strings(std::int64_t index) const;
-  // Line `index` becomes `text`, unchanged (not cut into lines again).
-  void SetStrings(std::int64_t index, typename Build::Text text);
+  // Line `index` becomes a copy of `text`, unchanged (not cut into lines
+  // again).
+  void SetStrings(std::int64_t index, typename Build::TextView text);
   // Writes every line followed by CR LF to the file at `path`.
   void SaveToFile(const std::string& path) const;
   // The encoding found by the last load; unset before the first one.
@@ -72,7 +74,7 @@ class LineList {
   std::optional<TextEncoding> encoding_;
 };
 
-template <class Build>
+template <BuildPolicy Build>
 void LineList<Build>::LoadFromFile(const std::string& path) {
   ProgramFileReader reader;
   if (const int error = reader.Open(path))
@@ -126,7 +128,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   if constexpr (Rules::kHasEncoding) encoding_ = decoder.Encoding();
 }
 
-template <class Build>
+template <BuildPolicy Build>
 typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
   const std::uint64_t start = starts_.data()[index];
@@ -136,14 +138,15 @@ typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   return typename Build::TextView(text_.data() + start, end - start);
 }
 
-template <class Build>
-void LineList<Build>::SetStrings(std::int64_t index, typename Build::Text text) {
+template <BuildPolicy Build>
+void LineList<Build>::SetStrings(std::int64_t index, typename Build::TextView text) {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  replaced_[static_cast<std::int32_t>(index)] = std::move(text);
+  // The copy is made before the old line goes: `text` may be a view of it.
+  replaced_[static_cast<std::int32_t>(index)] = typename Build::Text(text);
   starts_.data()[index] |= kReplaced;
 }
 
-template <class Build>
+template <BuildPolicy Build>
 template <class Put>
 void LineList<Build>::ForEachPieceToSave(Put&& put) const {
   static constexpr Char kLineBreak[] = {Char('\r'), Char('\n')};
@@ -182,7 +185,7 @@ void LineList<Build>::ForEachPieceToSave(Put&& put) const {
   put_run(run_end);
 }
 
-template <class Build>
+template <BuildPolicy Build>
 void LineList<Build>::SaveToFile(const std::string& path) const {
   const auto encoder = [&] {
     if constexpr (Rules::kHasEncoding) {

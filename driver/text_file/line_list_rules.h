@@ -9,11 +9,12 @@
 #include <string_view>
 
 #include "driver/text_file/program_text_codec.h"
+#include "tools/build_policy.h"
 #include "tools/current_build.h"
 
 namespace orvalen {
 
-template <class Build>
+template <BuildPolicy Build>
 struct LineListRules;
 
 template <>

@@ -11,6 +11,7 @@
 #include "driver/text_file/file_stamp.h"
 #include "driver/text_file/full_path.h"
 #include "driver/text_file/line_list.h"
+#include "tools/build_policy.h"
 #include "tools/failure.h"
 
 namespace orvalen {
@@ -19,7 +20,7 @@ inline constexpr char kChangedWhileRead[] = "Changed while it was read";
 inline constexpr char kChangedSinceRead[] = "Changed since it was read";
 
 // Loads the list from `path`; gives the stamp of the file that was read.
-template <class Build>
+template <BuildPolicy Build>
 std::optional<FileStamp> LoadProgram(LineList<Build>& lines, const std::string& path) {
   const std::optional<FileStamp> before = StampOf(path).stamp;
   lines.LoadFromFile(path);
@@ -32,7 +33,7 @@ std::optional<FileStamp> LoadProgram(LineList<Build>& lines, const std::string& 
 
 // Saves the list over the file it was loaded from, if that is still the file
 // of `read`.
-template <class Build>
+template <BuildPolicy Build>
 void SaveOverProgram(const LineList<Build>& lines, const std::string& path,
                      const std::optional<FileStamp>& read) {
   if (const auto difference = DifferenceFrom(path, read)) {
