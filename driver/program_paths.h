@@ -19,7 +19,8 @@ std::string ExecutablePath();
 // The path with its extension replaced by `extension` (which includes its
 // dot). The extension starts at the last dot that comes after every folder
 // separator ("/" or "\") and drive colon; a path without one gets the
-// extension appended: "/jobs.old/part" gives "/jobs.old/part.tax".
+// extension appended: "/jobs.old/part" gives "/jobs.old/part.tax". The name
+// is the system's own.
 std::string ChangeFileExt(std::string_view path, std::string_view extension);
 
 // The part of a path after its last "/".

@@ -26,6 +26,7 @@ std::string ReadSettingsBytes(const std::string& path);
 // Value texts are cut to this many characters.
 inline constexpr std::size_t kSettingsValueLimit = 2047;
 
+// ReadString and ReadInteger are the system's own names, kept as they are.
 template <BuildPolicy Build>
 class SettingsFile {
  public:

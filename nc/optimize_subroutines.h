@@ -30,7 +30,9 @@ concept ProgramLines = requires(List& lines, std::int64_t index, typename Build:
   lines.SetStrings(index, text);
 };
 
-// One entry of the subroutine table.
+// One entry of the subroutine table. TSub, SubName, OffX and OffY are the
+// system's own names, as is OptimizeSubroutines; they stay as they are rather
+// than follow this code's style.
 template <BuildPolicy Build>
 struct TSub {
   typename Build::Text SubName;

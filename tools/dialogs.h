@@ -8,7 +8,9 @@
 
 namespace orvalen {
 
-// The answers a dialog gives back.
+// The answers a dialog gives back. They are the Windows message-box answer
+// codes (IDOK, IDCANCEL, IDYES, IDNO), which the callers of MessageDlg
+// compare against; a window closed without a button answers IDCANCEL there.
 inline constexpr int kAnswerOk = 1;
 inline constexpr int kAnswerClosed = 2;  // close box or the system's close command
 inline constexpr int kAnswerYes = 6;
@@ -17,6 +19,8 @@ inline constexpr int kAnswerNo = 7;
 enum class DialogKind { kConfirmation };
 enum class DialogButtons { kYesNo };
 
+// ShowMessage and MessageDlg, with their arguments, are the system's own names
+// for the two dialogs and are kept as they are.
 template <BuildPolicy Build>
 class Dialogs {
  public:

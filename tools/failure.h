@@ -26,6 +26,8 @@ class Failure : public std::exception {
   std::string what_;
 };
 
+// The kinds carry the system's own names (EFOpenError, ERangeError, ...):
+// the failure report shows them, so they are kept as they are.
 #define ORVALEN_FAILURE_KIND(Name)                                \
   class Name : public Failure {                                   \
    public:                                                        \

@@ -32,6 +32,8 @@
 
 namespace orvalen {
 
+// LoadFromFile, Count, Strings, SetStrings and SaveToFile are the system's own
+// names for what a line list does, kept as they are.
 template <BuildPolicy Build>
 class LineList {
   using Rules = LineListRules<Build>;
