@@ -1,7 +1,5 @@
 #include "tools/codepage1252.h"
 
-#include <array>
-
 namespace orvalen {
 namespace {
 

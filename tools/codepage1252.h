@@ -10,8 +10,6 @@
 
 namespace orvalen {
 
-inline constexpr unsigned kSystemCodePage = 1252;
-
 char16_t DecodeCp1252(unsigned char byte);
 // The byte for a code unit, or '?' when the code page has none.
 unsigned char EncodeCp1252(char16_t unit);

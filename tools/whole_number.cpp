@@ -1,6 +1,5 @@
 #include "tools/whole_number.h"
 
-#include <cfenv>
 #include <cmath>
 
 #include "tools/failure.h"

@@ -9,7 +9,6 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 #include "driver/dialogs/window_copy_text.h"

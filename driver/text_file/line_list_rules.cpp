@@ -1,6 +1,5 @@
 #include "driver/text_file/line_list_rules.h"
 
-#include "tools/failure.h"
 #include "tools/utf8.h"
 
 namespace orvalen {

@@ -235,7 +235,7 @@ unsigned CodePage(TextEncoding encoding) {
     case TextEncoding::kSystemCodePage:
       break;
   }
-  return kSystemCodePage;
+  return 1252;
 }
 
 bool ProgramTextDecoder::Feed(std::string_view piece, TextBuffer<char16_t>& out) {
