@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string_view>
 
+#include "driver/text_file/full_path.h"
+
 namespace orvalen {
 namespace {
 
@@ -23,11 +25,8 @@ bool CanOpenForReading(const std::string& path) {
 bool FolderHoldsFile(const std::string& path) {
   std::string_view whole(path);
   while (whole.size() > 1 && whole.back() == '/') whole.remove_suffix(1);
-  const std::size_t slash = whole.rfind('/');
-  const std::string folder = slash == std::string_view::npos ? "."
-                             : slash == 0                    ? "/"
-                                                             : std::string(whole.substr(0, slash));
-  const std::string_view name = slash == std::string_view::npos ? whole : whole.substr(slash + 1);
+  const std::string folder = FolderOf(whole);
+  const std::string_view name = FileNameOf(whole);
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return false;
   bool found = false;

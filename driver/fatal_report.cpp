@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include "driver/program_paths.h"
+#include "driver/text_file/full_path.h"
 
 namespace orvalen {
 namespace {

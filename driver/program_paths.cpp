@@ -35,9 +35,4 @@ std::string ChangeFileExt(std::string_view path, std::string_view extension) {
   return result;
 }
 
-std::string_view FileNameOf(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace orvalen

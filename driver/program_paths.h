@@ -23,7 +23,4 @@ std::string ExecutablePath();
 // is the system's own.
 std::string ChangeFileExt(std::string_view path, std::string_view extension);
 
-// The part of a path after its last "/".
-std::string_view FileNameOf(std::string_view path);
-
 }  // namespace orvalen

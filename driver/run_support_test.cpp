@@ -16,6 +16,7 @@
 #include "driver/existing_file.h"
 #include "driver/fatal_report.h"
 #include "driver/program_paths.h"
+#include "driver/text_file/full_path.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
 #include "tools/utf8.h"

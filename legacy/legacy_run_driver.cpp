@@ -7,6 +7,7 @@
 #include "driver/outermost_level.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
+#include "driver/text_file/full_path.h"
 #include "driver/text_file/line_list.h"
 #include "driver/text_file/program_file.h"
 #include "legacy/legacy_build.h"

@@ -9,18 +9,13 @@
 #include <climits>
 #include <vector>
 
+#include "driver/text_file/full_path.h"
+
 namespace orvalen {
 namespace {
 
 WriteCall g_write = &::write;
 SyncCall g_sync = &::fsync;
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // The file a path finally leads to, following symbolic links in its last
 // component (links inside the folders leave the folder's entries where they
@@ -41,9 +36,8 @@ int FollowLinks(const std::string& path, std::string& target) {
 }
 
 std::string TemporaryName(const std::string& target, unsigned attempt) {
-  const auto slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string_view name = FileNameOf(target);
+  const std::string folder = target.substr(0, target.size() - name.size());  // with its "/"
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   const unsigned long tag = static_cast<unsigned long>(now.tv_nsec) ^
@@ -51,7 +45,7 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string suffix;
   for (unsigned long t = tag, i = 0; i < 8; ++i, t /= 36) suffix += kDigits[t % 36];
-  return folder + "." + name + ".orvalen-" + suffix;
+  return folder + "." + std::string(name) + ".orvalen-" + suffix;
 }
 
 }  // namespace

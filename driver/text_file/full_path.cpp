@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
@@ -24,6 +25,18 @@ std::string FullPath(const std::string& path) {
   // POSIX lets "//" stand for an implementation-defined root; here it is the root.
   while (normal.size() > 1 && normal[0] == '/' && normal[1] == '/') normal.erase(0, 1);
   return normal;
+}
+
+std::string FolderOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(path.substr(0, slash));
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace orvalen

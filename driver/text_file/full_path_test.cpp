@@ -20,5 +20,20 @@ TEST(FullPath, FollowsNoSymbolicLink) {
   EXPECT_EQ("/proc/self/cwd/x.nc", FullPath("/proc/self/cwd/x.nc"));
 }
 
+TEST(FolderOf, AndFileNameOfSplitAtTheLastSeparator) {
+  const struct {
+    const char* path;
+    const char* folder;
+    const char* name;
+  } cases[] = {
+      {"dir/file", "dir", "file"}, {"/a", "/", "a"}, {"a", ".", "a"},
+      {"/a/b/", "/a/b", ""},       {"", ".", ""},    {"/x.d/p.nc", "/x.d", "p.nc"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.folder, FolderOf(c.path)) << c.path;
+    EXPECT_EQ(c.name, FileNameOf(c.path)) << c.path;
+  }
+}
+
 }  // namespace
 }  // namespace orvalen
