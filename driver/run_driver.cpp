@@ -17,14 +17,15 @@
 namespace orvalen {
 namespace {
 
+// Names are UTF-8 bytes.
 std::u16string FileNameText(std::string_view bytes) {
   return FromUtf8(bytes);
 }
 
 int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   const std::string executable = ExecutablePath();
-  UserDialogs<CurrentBuild> dialogs(ui, ToUtf8(ApplicationTitle(FromUtf8(FileNameOf(executable)))),
-                                    "Bestätigen");
+  UserDialogs<CurrentBuild> dialogs(
+      ui, ToUtf8(ApplicationTitle(FileNameText(FileNameOf(executable)))), "Bestätigen");
 
   const std::string input_path = FirstArgument(argc, argv);
   if (input_path.empty()) {

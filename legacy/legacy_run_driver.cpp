@@ -26,7 +26,7 @@ std::u16string FileNameText(std::string_view bytes) {
 int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   const std::string executable = ExecutablePath();
   UserDialogs<LegacyBuild> dialogs(
-      ui, ToUtf8(ApplicationTitle(DecodeCp1252(FileNameOf(executable)))), "Bestätigung");
+      ui, ToUtf8(ApplicationTitle(FileNameText(FileNameOf(executable)))), "Bestätigung");
 
   const std::string input_path = FirstArgument(argc, argv);
   if (input_path.empty()) {
