@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +13,7 @@
 #include "driver/text_file/line_splitting.h"
 #include "driver/text_file/program_text_codec.h"
 #include "legacy/legacy_line_list_rules.h"
+#include "tests/test_support.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
 #include "tools/utf8.h"
@@ -216,31 +214,17 @@ TEST(ProgramTextInBlocks, Utf16AgreesWithAPlainConversion) {
 
 // ---- Saving.
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 class LineListSaveRuns : public ::testing::Test {
  protected:
   // These cases are about the bytes saved; the flush to disk only slows them.
   void SetUp() override {
-    char name[] = "/tmp/orvalen-save-runs-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(name));
-    dir_ = name;
     sync_ = SetSyncCallForTesting([](int) { return 0; });
   }
-  void TearDown() override {
-    SetSyncCallForTesting(sync_);
-    ASSERT_EQ(0, std::system(("rm -rf '" + dir_ + "'").c_str()));
-  }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void TearDown() override { SetSyncCallForTesting(sync_); }
+  std::string Path(const std::string& name) const { return folder_ / name; }
 
   // Saves `list` as a new file and in place over a file with a second link,
   // which measures before it writes; both must give `expected`.
@@ -255,7 +239,7 @@ class LineListSaveRuns : public ::testing::Test {
     EXPECT_EQ(expected, ReadBytes(Path("link.nc")));
   }
 
-  std::string dir_;
+  testing::ScratchFolder folder_;
   SyncCall sync_ = nullptr;
 };
 
