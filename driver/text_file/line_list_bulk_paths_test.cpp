@@ -284,7 +284,8 @@ TEST_F(LineListSaveRuns, EveryLineIsSavedWithCrLfAsIfOneByOne) {
       std::string expected = kind.mark;
       for (std::int32_t i = 0; i < list.Count(); ++i)
         expected += EncodeOneByOne(kind.encoding, std::u16string(list.Strings(i)) + u"\r\n");
-      SCOPED_TRACE(::testing::Message() << CodePage(kind.encoding) << " round " << round);
+      SCOPED_TRACE(::testing::Message()
+                   << "mark " << ::testing::PrintToString(kind.mark) << " round " << round);
       ExpectSaved(list, expected);
     }
   }
