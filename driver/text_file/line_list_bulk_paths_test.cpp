@@ -72,8 +72,11 @@ void CheckLineStarts(const std::vector<Char>& alphabet) {
         c = alphabet[random() % alphabet.size()];
     }
     SCOPED_TRACE(::testing::PrintToString(text));
+    // The whole text as one piece: the last character starts no line.
     std::vector<std::uint64_t> starts;
-    AppendLineStarts(text.data(), text.size(), starts);
+    if (!text.empty()) starts.push_back(0);
+    ForEachStartAfterBreak(text.data(), 0, text.empty() ? 0 : text.size() - 1,
+                           [&](std::size_t start) { starts.push_back(start); });
     ASSERT_EQ(StartsOneByOne(text), starts);
     ASSERT_EQ(starts, StartsInPieces(text, random));
   }
