@@ -123,9 +123,7 @@ TEST(HostileInput, AHundredMegabyteSingleLine) {
 }
 
 TEST(HostileInput, AHundredThousandSubroutinesEndInTheRangeError) {
-  std::string content;
-  for (int i = 0; i < 100000; ++i)
-    content += "SUBBEGIN S" + std::to_string(i) + "\r\nG0 X1 Y1\r\nSUBEND\r\n";
+  const std::string content = Subroutines(100000);
   for (const std::string& program : {kOrvalen, kLegacy}) {
     SCOPED_TRACE(program);
     const auto [run, after] = RunOn(program, content);

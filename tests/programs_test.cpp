@@ -76,9 +76,9 @@ TEST_F(Programs, OrvalenRunResults) {
            ReportPattern("EStringListError", "Orvalen", 16,
                          "Listenindex außerhalb des gültigen Bereichs \\(-2\\)\\."),
        kCallOnFirstLine},
-      {"range error", HundredSubroutines(), "", 1,
+      {"range error", Subroutines(100), "", 1,
        "^[\\s\\S]*" + ReportPattern("ERangeError", "Orvalen", 16, "Fehler bei Bereichsprüfung\\."),
-       HundredSubroutines()},
+       Subroutines(100)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -299,12 +299,12 @@ TEST_F(Programs, LegacyRunResults) {
        kCallOnFirstLine},
       {"range error",
        {part},
-       HundredSubroutines(),
+       Subroutines(100),
        "",
        1,
        "^[\\s\\S]*" +
            ReportPattern("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
-       HundredSubroutines()},
+       Subroutines(100)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

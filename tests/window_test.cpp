@@ -196,7 +196,7 @@ TEST_F(Windows, AFailureShowsTheReportAndEndsWithStatusOne) {
       {"legacy, Windows-1252 text",
        kLegacy,
        "Bestätigung",
-       HundredSubroutines(),
+       Subroutines(100),
        report("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
        {"Return"}},
   };
