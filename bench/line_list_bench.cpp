@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "driver/text_file/line_list.h"
+#include "tests/test_support.h"
 #include "tools/codepage1252.h"
 
 namespace {
@@ -122,12 +123,7 @@ int main(int argc, char** argv) {
   const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200;
   const unsigned long rounds = argc > 3 ? std::max(1ul, std::strtoul(argv[3], nullptr, 10)) : 1;
   const char* tmp = std::getenv("TMPDIR");
-  std::string folder_template = std::string(argc > 2 ? argv[2]
-                                            : tmp    ? tmp
-                                                     : "/tmp") +
-                                "/orvalen-bench-XXXXXX";
-  if (!mkdtemp(folder_template.data())) return 1;
-  const std::string folder = folder_template;
+  const orvalen::testing::ScratchFolder folder(argc > 2 ? argv[2] : tmp ? tmp : "/tmp");
 
   const std::string cp1252 = GenerateProgram(megabytes * 1000 * 1000);
   const std::u16string text = orvalen::DecodeCp1252(cp1252);
@@ -141,15 +137,15 @@ int main(int argc, char** argv) {
               "load+save s", "ratio", "no-fsync s", "ratio", "cp+fsync s", "ratio", "peak MiB",
               "peak/size");
   for (const auto& v : variants) {
-    const std::string path = folder + "/program.nc";
+    const std::string path = folder / "program.nc";
     const orvalen::ProgramTextEncoder encoder(v.encoding);
     std::string bytes(encoder.ByteOrderMark());
     const std::size_t at = bytes.size();
     bytes.resize(at + text.size() * orvalen::ProgramTextEncoder::kMaxBytesPerUnit);
     bytes.resize(static_cast<std::size_t>(encoder.Encode(text, bytes.data() + at) - bytes.data()));
     const double size = static_cast<double>(bytes.size());
-    auto write_program = [&] { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; };
-    const std::string copy = folder + "/copy.nc";
+    auto write_program = [&] { orvalen::testing::WriteBytes(path, bytes); };
+    const std::string copy = folder / "copy.nc";
     Measure cp{1e9, 0}, synced_cp{1e9, 0}, list{1e9, 0}, unflushed{1e9, 0};
     auto keep_best = [](Measure& best, const Measure& m) {
       if (m.seconds < best.seconds) best = m;
@@ -176,6 +172,5 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     unlink(path.c_str());
   }
-  rmdir(folder.c_str());
   return 0;
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "driver/fatal_report.h"
 #include "driver/program_paths.h"
 #include "driver/text_file/full_path.h"
+#include "tests/test_support.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
 #include "tools/utf8.h"
@@ -190,18 +190,15 @@ TEST(ConsoleInterface, GivesLineBreaksOfAnyKindAsLineFeeds) {
 class ExistenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/orvalen-exists-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(name));
-    dir_ = name;
-    std::ofstream(dir_ + "/part.nc") << "G0 X1\r\n";
+    testing::WriteBytes(dir_ + "/part.nc", "G0 X1\r\n");
     ASSERT_EQ(0, mkdir((dir_ + "/folder").c_str(), 0755));
     ASSERT_EQ(0, symlink("part.nc", (dir_ + "/to-file").c_str()));
     ASSERT_EQ(0, symlink("folder", (dir_ + "/to-folder").c_str()));
     ASSERT_EQ(0, symlink("missing.nc", (dir_ + "/dangling").c_str()));
     ASSERT_EQ(0, mkfifo((dir_ + "/fifo").c_str(), 0644));
   }
-  void TearDown() override { ASSERT_EQ(0, std::system(("rm -rf '" + dir_ + "'").c_str())); }
-  std::string dir_;
+  testing::ScratchFolder folder_;
+  const std::string dir_ = folder_.Path();
 };
 
 TEST_F(ExistenceTest, PassesFilesAndLinksToReadableFilesOnly) {

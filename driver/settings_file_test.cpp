@@ -1,13 +1,11 @@
 #include "driver/settings_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "legacy/legacy_build.h"
+#include "tests/test_support.h"
 #include "tools/current_build.h"
 
 namespace orvalen {
@@ -66,30 +64,26 @@ TEST(IntegerText, ValueTextsOfTheSettingsFile) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvalen_settings_" + std::to_string(::getpid()) + ".ini");
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
-  void Write(std::string_view bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  void Write(std::string_view bytes) { testing::WriteBytes(path_, bytes); }
 
   // The test flag as both programs read it.
   void ExpectFlag(std::int32_t expected, std::string_view bytes) {
     Write(bytes);
-    const SettingsFile<CurrentBuild> current(path_.string());
-    const SettingsFile<LegacyBuild> legacy(path_.string());
+    const SettingsFile<CurrentBuild> current(path_);
+    const SettingsFile<LegacyBuild> legacy(path_);
     EXPECT_EQ(expected, current.ReadInteger(u"common", u"test", 0)) << bytes;
     EXPECT_EQ(expected, legacy.ReadInteger("common", "test", 0)) << bytes;
   }
 
-  std::filesystem::path path_;
+  testing::ScratchFolder folder_;
+  const std::string path_ = folder_ / "Orvalen.ini";
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesTheDefaultAndStaysMissing) {
-  const SettingsFile<CurrentBuild> settings(path_.string());
+  const SettingsFile<CurrentBuild> settings(path_);
   EXPECT_EQ(0, settings.ReadInteger(u"common", u"test", 0));
   EXPECT_EQ(-5, settings.ReadInteger(u"common", u"test", -5));
-  EXPECT_FALSE(std::filesystem::exists(path_));
+  EXPECT_FALSE(testing::Exists(path_));
 }
 
 TEST_F(SettingsFileTest, ProfileLinesAsUsersWriteThem) {
@@ -116,12 +110,12 @@ TEST_F(SettingsFileTest, Utf16SettingsInTheCurrentProgram) {
   std::string utf16 = "\xFF\xFE";
   for (char c : text) utf16 += std::string{c, '\0'};
   Write(utf16);
-  EXPECT_EQ(16, SettingsFile<CurrentBuild>(path_.string()).ReadInteger(u"common", u"test", 0));
+  EXPECT_EQ(16, SettingsFile<CurrentBuild>(path_).ReadInteger(u"common", u"test", 0));
 }
 
 TEST_F(SettingsFileTest, LongValuesAreCut) {
   Write("[common]\nname=" + std::string(3000, 'a') + "\n");
-  const SettingsFile<LegacyBuild> settings(path_.string());
+  const SettingsFile<LegacyBuild> settings(path_);
   EXPECT_EQ(kSettingsValueLimit, settings.ReadString("common", "name", "").size());
   EXPECT_EQ("none", settings.ReadString("common", "missing", "none"));
 }

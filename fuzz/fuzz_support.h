@@ -1,5 +1,5 @@
 // What the fuzz targets share: a file in memory that the programs can open by
-// path, a scratch folder for saves, and dialogs that answer from the input.
+// path, a folder for saves, and dialogs that answer from the input.
 // The failures that the programs raise on purpose (their reports) are
 // expected outcomes here, not findings; anything else that escapes is one.
 #pragma once
@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "tests/test_support.h"
 #include "tools/build_policy.h"
 #include "tools/dialogs.h"
 
@@ -39,26 +40,11 @@ class MemoryFile {
 };
 
 // A folder for the saves of one fuzzing process, made on first use and
-// removed with its one file when the process ends.
-inline const std::string& ScratchFolder() {
-  struct Folder {
-    std::string path;
-    Folder() {
-      // Memory-backed where the machine has it: a save syncs its file.
-      char name[] = "/dev/shm/orvalen-fuzz-XXXXXX";
-      char fallback[] = "/tmp/orvalen-fuzz-XXXXXX";
-      const char* made = mkdtemp(name);
-      if (made == nullptr) made = mkdtemp(fallback);
-      if (made == nullptr) std::abort();
-      path = made;
-    }
-    ~Folder() {
-      unlink((path + "/saved.nc").c_str());
-      rmdir(path.c_str());
-    }
-  };
-  static const Folder folder;
-  return folder.path;
+// removed with its content when the process ends; memory-backed where the
+// machine has it, since a save syncs its file.
+inline const std::string& SaveFolder() {
+  static const testing::ScratchFolder folder(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+  return folder.Path();
 }
 
 // Consumes the input from the front, giving 0 when it is used up.

@@ -21,7 +21,7 @@ void RoundTrip(std::string_view bytes) {
     return;  // ill-formed UTF-8 after a mark: refused on purpose
   }
   if (static_cast<std::uint64_t>(lines.Count()) > bytes.size() + 1) std::abort();
-  const std::string saved = ScratchFolder() + "/saved.nc";
+  const std::string saved = SaveFolder() + "/saved.nc";
   lines.SaveToFile(saved);
   LineList<Build> again;
   again.LoadFromFile(saved);

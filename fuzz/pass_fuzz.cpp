@@ -5,58 +5,39 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
-#include <vector>
 
-#include "driver/text_file/line_list_rules.h"
 #include "fuzz/fuzz_support.h"
-#include "legacy/legacy_line_list_rules.h"
 #include "nc/optimize_subroutines.h"
+#include "tests/memory_lines.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
 
 namespace orvalen::fuzz {
 namespace {
 
-// The lines of a program in memory, with the list's index failure; split at
-// LF, the bytes read as Windows-1252 by the current program. (Loading from a
-// file is the line-list target's part; here every run is spent in the pass.)
+// The lines of a program, split at LF, the bytes read as Windows-1252 by the
+// current program. (Loading from a file is the line-list target's part; here
+// every run is spent in the pass.)
 template <BuildPolicy Build>
-class MemoryLines {
- public:
-  explicit MemoryLines(std::string_view program) {
-    for (;;) {
-      const std::size_t end = program.find('\n');
-      const std::string_view line = program.substr(0, end);
-      if constexpr (sizeof(typename Build::Char) == 1) {
-        lines_.emplace_back(line);
-      } else {
-        lines_.push_back(DecodeCp1252(line));
-      }
-      if (end == std::string_view::npos) break;
-      program.remove_prefix(end + 1);
+testing::MemoryLines<Build> LinesOf(std::string_view program) {
+  testing::MemoryLines<Build> lines;
+  for (;;) {
+    const std::size_t end = program.find('\n');
+    const std::string_view line = program.substr(0, end);
+    if constexpr (sizeof(typename Build::Char) == 1) {
+      lines.Add(line);
+    } else {
+      lines.Add(DecodeCp1252(line));
     }
+    if (end == std::string_view::npos) break;
+    program.remove_prefix(end + 1);
   }
-  std::int32_t Count() const { return static_cast<std::int32_t>(lines_.size()); }
-  typename Build::TextView Strings(std::int64_t index) const {
-    Check(index);
-    return lines_[static_cast<std::size_t>(index)];
-  }
-  void SetStrings(std::int64_t index, typename Build::TextView text) {
-    Check(index);
-    lines_[static_cast<std::size_t>(index)] = typename Build::Text(text);
-  }
-
- private:
-  void Check(std::int64_t index) const {
-    if (index < 0 || index >= Count())
-      Raise<EStringListError>(LineListRules<Build>::ListIndexMessage(index));
-  }
-  std::vector<typename Build::Text> lines_;
-};
+  return lines;
+}
 
 template <BuildPolicy Build>
 void Pass(std::uint8_t script, std::string_view program) {
-  MemoryLines<Build> lines(program);
+  testing::MemoryLines<Build> lines = LinesOf<Build>(program);
   const std::int32_t before = lines.Count();
   ScriptedDialogs<Build> dialogs(script);
   try {

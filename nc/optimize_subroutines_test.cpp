@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
@@ -16,6 +13,8 @@
 #include "driver/text_file/line_list.h"
 #include "legacy/legacy_build.h"
 #include "legacy/legacy_line_list_rules.h"
+#include "tests/memory_lines.h"
+#include "tests/test_support.h"
 #include "tools/current_build.h"
 #include "tools/recording_dialogs.h"
 #include "tools/utf8.h"
@@ -30,6 +29,15 @@ std::string Narrow(std::u16string_view text) {
 }
 std::string Narrow(std::string_view text) {
   return std::string(text);
+}
+
+template <class Build>
+typename Build::Text Wide(const std::string& text) {
+  if constexpr (sizeof(typename Build::Char) == 2) {
+    return FromUtf8(text);
+  } else {
+    return text;
+  }
 }
 
 struct Outcome {
@@ -48,30 +56,11 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
   return out << "\n failure: " << o.failure;
 }
 
-class TempFile {
- public:
-  TempFile() {
-    static int serial = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvalen_nc_test_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-  }
-  ~TempFile() { std::filesystem::remove(path_); }
-  std::string Write(const Lines& lines) const {
-    std::ofstream out(path_, std::ios::binary);
-    for (const auto& l : lines) out << l << "\r\n";
-    return path_.string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Runs the pass over the lines with the scripted answers.
 template <class Build>
 Outcome Run(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
-  TempFile file;
-  LineList<Build> list;
-  list.LoadFromFile(file.Write(input));
+  testing::MemoryLines<Build> list;
+  for (const std::string& line : input) list.Add(Wide<Build>(line));
   RecordingDialogs<Build> dialogs(std::move(answers));
   Outcome outcome;
   try {
@@ -79,7 +68,7 @@ Outcome Run(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
   } catch (const Failure& failure) {
     outcome.failure = std::string(failure.KindName()) + ": " + ToUtf8(failure.Message());
   }
-  for (std::int32_t i = 0; i < list.Count(); ++i) outcome.lines.push_back(Narrow(list.Strings(i)));
+  for (const auto& line : list.All()) outcome.lines.push_back(Narrow(line));
   for (const auto& text : dialogs.Texts()) outcome.shown.push_back(Narrow(text));
   return outcome;
 }
@@ -113,6 +102,10 @@ std::vector<PassCase> PassCases() {
        {"G0 X1 Y1", "M3", "SUBCALL P1", "M30"},
        {},
        {0, {"G0 X1 Y1", "M3", "SUBCALL P1", "M30"}, {}, ""}},
+      {"a keyword after a leading blank is no keyword",
+       {"G0 X1 Y1", "", "SUBCALL A", " SUBBEGIN A", "G0 X2 Y2", "SUBEND"},
+       {kAnswerYes},
+       {0, {"G0 X1 Y1", "", "SUBCALL A", " SUBBEGIN A", "G0 X2 Y2", "SUBEND"}, {}, ""}},
       {"answer No changes nothing",
        kWorkedExample,
        {kAnswerNo},
@@ -287,13 +280,38 @@ TEST(OptimizeSubroutines, CasesInTheLegacyProgram) {
   CheckPassCases<LegacyBuild>(true);
 }
 
-TEST(OptimizeSubroutines, QuestionIsAConfirmationWithHelpContextZero) {
-  TempFile file;
-  LineList<CurrentBuild> list;
-  list.LoadFromFile(file.Write(kWorkedExample));
+TEST(OptimizeSubroutines, QuestionIsAConfirmationWithYesNoAndHelpContextZero) {
+  testing::MemoryLines<CurrentBuild> list;
+  for (const std::string& line : kWorkedExample) list.Add(Wide<CurrentBuild>(line));
   RecordingDialogs<CurrentBuild> dialogs({kAnswerYes});
   OptimizeSubroutines<CurrentBuild>(list, dialogs);
-  EXPECT_EQ(std::vector<int>{0}, dialogs.HelpContexts());
+  using Asked = RecordingDialogs<CurrentBuild>::Asked;
+  const std::vector<Asked> expected = {{DialogKind::kConfirmation, DialogButtons::kYesNo, 0}};
+  EXPECT_EQ(expected, dialogs.Questions());
+}
+
+// The pass on the file's own line list: loaded, rewritten and saved.
+template <class Build>
+void CheckThroughTheLineList() {
+  const testing::ScratchFolder folder;
+  const std::string part = folder / "part.nc";
+  testing::WriteBytes(part,
+                      "G0 X100 Y50\r\nM3\r\nSUBCALL P1\r\nM30\nSUBBEGIN P1\r\nG0 X10 Y5\r\n"
+                      "G1 X20.5 Y5\r\nSUBEND");
+  LineList<Build> list;
+  list.LoadFromFile(part);
+  RecordingDialogs<Build> dialogs({kAnswerYes});
+  EXPECT_EQ(1, OptimizeSubroutines<Build>(list, dialogs));
+  list.SaveToFile(part);
+  EXPECT_EQ(
+      "G0 X110 Y55\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X0 Y0\r\n"
+      "G1 X10.5 Y0\r\nSUBEND\r\n",
+      testing::ReadBytes(part));
+}
+
+TEST(OptimizeSubroutines, RunsOnTheFileLineListInBothPrograms) {
+  CheckThroughTheLineList<CurrentBuild>();
+  CheckThroughTheLineList<LegacyBuild>();
 }
 
 // 99 subroutines fill the table; a 100th is a range error once its zero

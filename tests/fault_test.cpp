@@ -12,6 +12,7 @@
 
 #include "tests/program_runner.h"
 #include "tests/sample_programs.h"
+#include "tests/test_support.h"
 
 namespace orvalen::testing {
 namespace {
@@ -66,14 +67,14 @@ TEST(Faults, AtTheMachineEndInTheReportWithTheProgramUnchanged) {
       SCOPED_TRACE(std::string(program.name) + ": " + c.name);
       ScratchFolder folder;
       const std::string part = folder / "part.nc";
-      WriteFileBytes(part, kProgram);
+      WriteBytes(part, kProgram);
       const RunResult run = RunProgram(program.path, {part}, WithFault(c.setting));
       EXPECT_EQ(1, run.exit_status) << run.errors;
       const std::string first = program.report_start + c.kind + " in Modul " + program.name;
       EXPECT_NE(std::string::npos, run.errors.find(first)) << run.errors;
       const std::string& text = program.path == kOrvalen ? c.current_text : c.legacy_text;
       EXPECT_TRUE(run.errors.ends_with(text + "\n")) << run.errors;
-      EXPECT_EQ(kProgram, ReadFileBytes(part));
+      EXPECT_EQ(kProgram, ReadBytes(part));
       EXPECT_EQ(std::vector<std::string>{"part.nc"}, FolderNames(folder.Path()));
     }
   }
@@ -91,18 +92,18 @@ TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {
   const Case cases[] = {
       {"removed", [](const std::string& part) { unlink(part.c_str()); },
        "No such file or directory", false},
-      {"edited", [](const std::string& part) { WriteFileBytes(part, "G0 X1 Y1\r\nM30\r\n"); },
+      {"edited", [](const std::string& part) { WriteBytes(part, "G0 X1 Y1\r\nM30\r\n"); },
        "Changed since it was read", true},
       {"same size, other bytes",
        [](const std::string& part) {
          std::string other = kProgram;
          other[4] = '9';
-         WriteFileBytes(part, other);  // the size stays; the time tells
+         WriteBytes(part, other);  // the size stays; the time tells
        },
        "Changed since it was read", true},
       {"replaced by another file",
        [](const std::string& part) {
-         WriteFileBytes(part + ".new", kProgram);
+         WriteBytes(part + ".new", kProgram);
          rename((part + ".new").c_str(), part.c_str());
        },
        "Changed since it was read", true},
@@ -112,7 +113,7 @@ TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {
       SCOPED_TRACE(std::string(program.name) + ": " + c.name);
       ScratchFolder folder;
       const std::string part = folder / "part.nc";
-      WriteFileBytes(part, kProgram);
+      WriteBytes(part, kProgram);
       // Written long ago, so that any write now gives another time.
       const timespec long_ago[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
       ASSERT_EQ(0, utimensat(AT_FDCWD, part.c_str(), long_ago, 0));
@@ -121,7 +122,7 @@ TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {
       std::string at_question;
       options.at_question = [&] {
         c.change(part);
-        at_question = Exists(part) ? ReadFileBytes(part) : "";
+        at_question = Exists(part) ? ReadBytes(part) : "";
       };
       const RunResult run = RunProgram(program.path, {part}, options);
       EXPECT_EQ(1, run.exit_status) << run.errors;
@@ -129,7 +130,7 @@ TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {
       EXPECT_TRUE(run.errors.ends_with(c.reason + ".\n")) << run.errors;
       EXPECT_EQ(c.exists_after, Exists(part));
       if (c.exists_after) {
-        EXPECT_EQ(at_question, ReadFileBytes(part));
+        EXPECT_EQ(at_question, ReadBytes(part));
       }
     }
   }

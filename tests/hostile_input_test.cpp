@@ -14,6 +14,7 @@
 
 #include "tests/program_runner.h"
 #include "tests/sample_programs.h"
+#include "tests/test_support.h"
 
 namespace orvalen::testing {
 namespace {
@@ -39,9 +40,9 @@ struct Outcome {
 std::pair<RunResult, std::string> RunOn(const std::string& program, const std::string& content) {
   ScratchFolder folder;
   const std::string part = folder / "part.nc";
-  WriteFileBytes(part, content);
+  WriteBytes(part, content);
   const RunResult run = RunProgram(program, {part}, WithInput("j\n"));
-  const std::string after = ReadFileBytes(part);
+  const std::string after = ReadBytes(part);
   EXPECT_TRUE(run.exit_status == 0 || run.exit_status == 1) << run.exit_status << run.errors;
   EXPECT_EQ(run.exit_status == 1, run.errors.find(kReport) != std::string::npos) << run.errors;
   if (run.exit_status == 1) {
@@ -122,9 +123,7 @@ TEST(HostileInput, AHundredMegabyteSingleLine) {
 }
 
 TEST(HostileInput, AHundredThousandSubroutinesEndInTheRangeError) {
-  std::string content;
-  for (int i = 0; i < 100000; ++i)
-    content += "SUBBEGIN S" + std::to_string(i) + "\r\nG0 X1 Y1\r\nSUBEND\r\n";
+  const std::string content = Subroutines(100000);
   for (const std::string& program : {kOrvalen, kLegacy}) {
     SCOPED_TRACE(program);
     const auto [run, after] = RunOn(program, content);
@@ -176,7 +175,7 @@ TEST(HostileInput, TooLittleMemoryEndsInTheReport) {
   const std::string part = folder / "part.nc";
   std::string content = kProgram;
   while (content.size() < (60u << 20)) content += "G1 X1 Y2 (PADDING TO MAKE THE FILE LARGE)\r\n";
-  WriteFileBytes(part, content);
+  WriteBytes(part, content);
   for (const std::string& program : {kOrvalen, kLegacy}) {
     SCOPED_TRACE(program);
     const RunResult run =
@@ -185,7 +184,7 @@ TEST(HostileInput, TooLittleMemoryEndsInTheReport) {
     EXPECT_EQ(1, run.exit_status) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find("Exception EOutOfMemory")) << run.errors;
     EXPECT_TRUE(run.errors.ends_with("Zu wenig Arbeitsspeicher.\n")) << run.errors;
-    EXPECT_EQ(content, ReadFileBytes(part));
+    EXPECT_EQ(content, ReadBytes(part));
   }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/program_runner.h"
+#include "tests/test_support.h"
 
 namespace orvalen::testing {
 namespace {
@@ -60,12 +61,12 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
   ScratchFolder folder;
   const std::string part = folder / "part.nc";
   const std::string original = LargeProgram(kMegabytes);
-  WriteFileBytes(part, original);
+  WriteBytes(part, original);
   // The rewritten program, from a run that nobody kills; and how long it takes.
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(0, WaitProgram(StartProgram(kOrvalen, {part})));
   const auto full_run = std::chrono::steady_clock::now() - start;
-  const std::string rewritten = ReadFileBytes(part);
+  const std::string rewritten = ReadBytes(part);
   ASSERT_NE(original, rewritten);
 
   std::mt19937_64 random(std::random_device{}());
@@ -75,12 +76,12 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
   int new_bytes = 0;
   const int trials = Trials();
   for (int trial = 0; trial < trials; ++trial) {
-    WriteFileBytes(part, original);
+    WriteBytes(part, original);
     const pid_t pid = StartProgram(kOrvalen, {part});
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
     kill(pid, SIGKILL);
     WaitProgram(pid);
-    const std::string after = ReadFileBytes(part);
+    const std::string after = ReadBytes(part);
     ASSERT_TRUE(after == original || after == rewritten)
         << "trial " << trial << ": " << after.size() << " bytes, neither old nor new";
     (after == original ? old_bytes : new_bytes) += 1;
@@ -91,9 +92,9 @@ TEST(KilledRuns, LeaveTheOldOrTheNewProgramAndNothingInBetween) {
   }
   const std::size_t leftovers = FolderNames(folder.Path()).size() - 1;
   // The next run over the leftovers rewrites the program as if they were not there.
-  WriteFileBytes(part, original);
+  WriteBytes(part, original);
   ASSERT_EQ(0, WaitProgram(StartProgram(kOrvalen, {part})));
-  EXPECT_EQ(rewritten, ReadFileBytes(part));
+  EXPECT_EQ(rewritten, ReadBytes(part));
   std::printf("%d kills: %d left the old program, %d the new one; %zu temporary files left\n",
               trials, old_bytes, new_bytes, leftovers);
 }

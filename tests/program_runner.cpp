@@ -1,20 +1,12 @@
 #include "tests/program_runner.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 extern "C" char** environ;
@@ -145,56 +137,6 @@ int WaitProgram(pid_t pid) {
     if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-bool Exists(const std::string& path) {
-  struct stat entry {};
-  return lstat(path.c_str(), &entry) == 0;
-}
-
-std::vector<std::string> FolderNames(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-ScratchFolder::ScratchFolder() {
-  char name[] = "/tmp/orvalen-run-XXXXXX";
-  if (mkdtemp(name) == nullptr) throw std::runtime_error("cannot create a scratch folder");
-  path_ = name;
-  chmod(path_.c_str(), 0777);
-}
-
-ScratchFolder::~ScratchFolder() {
-  const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", path_.c_str());
-}
-
-std::string ScratchFolder::CopyProgram(const std::string& program) const {
-  const std::string copy = *this / std::filesystem::path(program).filename().string();
-  std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
-  chmod(copy.c_str(), 0755);
-  return copy;
 }
 
 }  // namespace orvalen::testing

@@ -52,27 +52,4 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& args);
 int WaitProgram(pid_t pid);
 
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
-// The names in a folder but "." and "..", sorted.
-std::vector<std::string> FolderNames(const std::string& folder);
-
-// A fresh folder under /tmp that every user may enter and write; removed with
-// everything in it at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  // A copy of `program` in this folder, so a settings file can stand beside it.
-  std::string CopyProgram(const std::string& program) const;
-
- private:
-  std::string path_;
-};
-
 }  // namespace orvalen::testing

@@ -11,6 +11,7 @@
 
 #include "tests/program_runner.h"
 #include "tests/sample_programs.h"
+#include "tests/test_support.h"
 
 namespace orvalen::testing {
 namespace {
@@ -75,24 +76,24 @@ TEST_F(Programs, OrvalenRunResults) {
            ReportPattern("EStringListError", "Orvalen", 16,
                          "Listenindex außerhalb des gültigen Bereichs \\(-2\\)\\."),
        kCallOnFirstLine},
-      {"range error", HundredSubroutines(), "", 1,
+      {"range error", Subroutines(100), "", 1,
        "^[\\s\\S]*" + ReportPattern("ERangeError", "Orvalen", 16, "Fehler bei Bereichsprüfung\\."),
-       HundredSubroutines()},
+       Subroutines(100)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string part = folder_ / "part.nc";
-    WriteFileBytes(part, c.content);
+    WriteBytes(part, c.content);
     const RunResult run = RunProgram(kOrvalen, {part}, WithInput(c.answer));
     EXPECT_EQ(c.exit_status, run.exit_status);
     ExpectErrors(c.errors, run.errors);
-    EXPECT_EQ(c.after, ReadFileBytes(part));
+    EXPECT_EQ(c.after, ReadBytes(part));
     EXPECT_FALSE(Exists(folder_ / "part.tax"));
   }
 }
 
 TEST_F(Programs, OrvalenToldTheArgumentIsNoFile) {
-  WriteFileBytes(folder_ / "part.nc", kProgram);
+  WriteBytes(folder_ / "part.nc", kProgram);
   ASSERT_EQ(0, mkdir((folder_ / "jobs").c_str(), 0755));
   ASSERT_EQ(0, symlink("jobs", (folder_ / "to-folder").c_str()));
   ASSERT_EQ(0, symlink("gone.nc", (folder_ / "dangling").c_str()));
@@ -109,31 +110,31 @@ TEST_F(Programs, OrvalenToldTheArgumentIsNoFile) {
   EXPECT_EQ("[Orvalen]\nNo Parameter given\n", none.errors);
   const RunResult empty = RunProgram(kOrvalen, {""});
   EXPECT_EQ("[Orvalen]\nNo Parameter given\n", empty.errors);
-  EXPECT_EQ(kProgram, ReadFileBytes(folder_ / "part.nc"));
+  EXPECT_EQ(kProgram, ReadBytes(folder_ / "part.nc"));
 }
 
 TEST_F(Programs, OrvalenFindsFilesRelativeToItsWorkingFolderAndThroughLinks) {
   ASSERT_EQ(0, mkdir((folder_ / "jobs").c_str(), 0777));
-  WriteFileBytes(folder_ / "jobs/part.nc", kProgram);
+  WriteBytes(folder_ / "jobs/part.nc", kProgram);
   ASSERT_EQ(0, symlink("jobs/part.nc", (folder_ / "link.nc").c_str()));
 
   // The second argument is ignored; an empty one before the path is none.
   RunResult run = RunProgram(kOrvalen, {"", "jobs/part.nc", "other.nc"}, InFolder(folder_.Path()));
   EXPECT_EQ(0, run.exit_status);
-  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "jobs/part.nc"));
+  EXPECT_EQ(kRewritten, ReadBytes(folder_ / "jobs/part.nc"));
 
-  WriteFileBytes(folder_ / "jobs/part.nc", kProgram);
+  WriteBytes(folder_ / "jobs/part.nc", kProgram);
   run = RunProgram(kOrvalen, {"link.nc"}, InFolder(folder_.Path()));
   EXPECT_EQ(0, run.exit_status);
   struct stat entry {};
   ASSERT_EQ(0, lstat((folder_ / "link.nc").c_str(), &entry));
   EXPECT_TRUE(S_ISLNK(entry.st_mode)) << "the link stays a link";
-  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "jobs/part.nc"));
+  EXPECT_EQ(kRewritten, ReadBytes(folder_ / "jobs/part.nc"));
 }
 
 TEST_F(Programs, OrvalenReportsAFileItMayNotRead) {
   const std::string part = folder_ / "part.nc";
-  WriteFileBytes(part, kProgram);
+  WriteBytes(part, kProgram);
   chmod(part.c_str(), 0600);
   const RunResult run = RunProgram(kOrvalen, {part}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
@@ -143,14 +144,14 @@ TEST_F(Programs, OrvalenReportsAFileItMayNotRead) {
                                                                 " kann nicht geöffnet werden\\. "
                                                                 "Permission denied\\."))))
       << run.errors;
-  EXPECT_EQ(kProgram, ReadFileBytes(part));
+  EXPECT_EQ(kProgram, ReadBytes(part));
 }
 
 TEST_F(Programs, OrvalenListsAFolderItMayNotSearch) {
   // The entry cannot be queried inside a folder without search permission;
   // listing the folder finds it, and the load then fails.
   ASSERT_EQ(0, mkdir((folder_ / "jobs").c_str(), 0755));
-  WriteFileBytes(folder_ / "jobs/part.nc", kProgram);
+  WriteBytes(folder_ / "jobs/part.nc", kProgram);
   chmod((folder_ / "jobs").c_str(), 0744);
   RunResult run = RunProgram(kOrvalen, {folder_ / "jobs/part.nc"}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
@@ -182,48 +183,48 @@ TEST_F(Programs, OrvalenTestModeFromTheSettingsFile) {
     SCOPED_TRACE(c.settings ? c.settings : "no settings file");
     const std::string settings = folder_ / "Orvalen.ini";
     unlink(settings.c_str());
-    if (c.settings) WriteFileBytes(settings, c.settings);
+    if (c.settings) WriteBytes(settings, c.settings);
     const std::string part = folder_ / "part.nc";
     const std::string tax = folder_ / "part.tax";
-    WriteFileBytes(part, kProgram);
+    WriteBytes(part, kProgram);
     unlink(tax.c_str());
-    if (c.test_mode) WriteFileBytes(tax, "an older result\r\n");
+    if (c.test_mode) WriteBytes(tax, "an older result\r\n");
     const RunResult run = RunProgram(program, {part}, WithInput("j\n"));
     EXPECT_EQ(0, run.exit_status);
     EXPECT_EQ(kQuestion, run.errors);
-    EXPECT_EQ(c.test_mode ? kProgram : kRewritten, ReadFileBytes(part));
+    EXPECT_EQ(c.test_mode ? kProgram : kRewritten, ReadBytes(part));
     if (c.test_mode) {
-      EXPECT_EQ(kRewritten, ReadFileBytes(tax));
+      EXPECT_EQ(kRewritten, ReadBytes(tax));
     } else {
       EXPECT_FALSE(Exists(tax));
     }
     if (c.settings) {
-      EXPECT_EQ(c.settings, ReadFileBytes(settings));
+      EXPECT_EQ(c.settings, ReadBytes(settings));
     }
   }
 }
 
 TEST_F(Programs, OrvalenTestModeKeepsRelativePathsAndFolderDots) {
   const std::string program = folder_.CopyProgram(kOrvalen);
-  WriteFileBytes(folder_ / "Orvalen.ini", "[common]\ntest=1\n");
+  WriteBytes(folder_ / "Orvalen.ini", "[common]\ntest=1\n");
   ASSERT_EQ(0, mkdir((folder_ / "jobs.old").c_str(), 0777));
-  WriteFileBytes(folder_ / "jobs.old/part", kProgram);
+  WriteBytes(folder_ / "jobs.old/part", kProgram);
   const RunResult run = RunProgram(program, {"jobs.old/part"}, InFolder(folder_.Path()));
   EXPECT_EQ(0, run.exit_status) << run.errors;
-  EXPECT_EQ(kProgram, ReadFileBytes(folder_ / "jobs.old/part"));
-  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "jobs.old/part.tax"));
+  EXPECT_EQ(kProgram, ReadBytes(folder_ / "jobs.old/part"));
+  EXPECT_EQ(kRewritten, ReadBytes(folder_ / "jobs.old/part.tax"));
   EXPECT_FALSE(Exists(folder_ / "jobs.tax"));
 }
 
 TEST_F(Programs, ASettingsFileThatIsAFifoDoesNotHoldTheRunUp) {
   const std::string program = folder_.CopyProgram(kOrvalen);
   ASSERT_EQ(0, mkfifo((folder_ / "Orvalen.ini").c_str(), 0644));
-  WriteFileBytes(folder_ / "part.nc", kProgram);
+  WriteBytes(folder_ / "part.nc", kProgram);
   RunOptions options = WithInput("j\n");
   options.timeout_seconds = 20;
   const RunResult run = RunProgram(program, {folder_ / "part.nc"}, options);
   EXPECT_EQ(0, run.exit_status);
-  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "part.nc")) << "normal mode";
+  EXPECT_EQ(kRewritten, ReadBytes(folder_ / "part.nc")) << "normal mode";
 }
 
 // Which files a run opens, traced by a preloaded shim.
@@ -234,15 +235,15 @@ std::string OpenedFiles(const std::string& program, const std::vector<std::strin
   options.environment = {"LD_PRELOAD=" ORVALEN_FAULT_SHIM, "ORVALEN_TRACE_OPENS=" + trace,
                          "ASAN_OPTIONS=verify_asan_link_order=0"};
   EXPECT_EQ(0, RunProgram(program, args, options).exit_status);
-  return ReadFileBytes(trace);
+  return ReadBytes(trace);
 }
 
 TEST_F(Programs, NeitherProgramReadsTheSettingsFileWithoutAnArgument) {
-  WriteFileBytes(folder_ / "part.nc", Lines({"G0 X1 Y1"}));
+  WriteBytes(folder_ / "part.nc", Lines({"G0 X1 Y1"}));
   for (const std::string& original : {kOrvalen, kLegacy}) {
     const std::string program = folder_.CopyProgram(original);
     const std::string settings = program + ".ini";
-    WriteFileBytes(settings, "[common]\r\ntest=1\r\n");
+    WriteBytes(settings, "[common]\r\ntest=1\r\n");
     SCOPED_TRACE(program);
     const std::string trace = folder_ / "trace.txt";
     EXPECT_NE(std::string::npos, OpenedFiles(program, {folder_ / "part.nc"}, trace).find(settings))
@@ -298,37 +299,37 @@ TEST_F(Programs, LegacyRunResults) {
        kCallOnFirstLine},
       {"range error",
        {part},
-       HundredSubroutines(),
+       Subroutines(100),
        "",
        1,
        "^[\\s\\S]*" +
            ReportPattern("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
-       HundredSubroutines()},
+       Subroutines(100)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFileBytes(part, c.content);
+    WriteBytes(part, c.content);
     const RunResult run = RunProgram(kLegacy, c.args, WithInput(c.answer));
     EXPECT_EQ(c.exit_status, run.exit_status);
     ExpectErrors(c.errors, run.errors);
-    EXPECT_EQ(c.after, ReadFileBytes(part));
+    EXPECT_EQ(c.after, ReadBytes(part));
   }
 }
 
 TEST_F(Programs, LegacyWritesOverItsInputWhateverTheSetting) {
   const std::string program = folder_.CopyProgram(kLegacy);
-  WriteFileBytes(folder_ / "OrvalenLegacy.ini", "[common]\r\ntest=1\r\n");
-  WriteFileBytes(folder_ / "part.nc", kProgram);
+  WriteBytes(folder_ / "OrvalenLegacy.ini", "[common]\r\ntest=1\r\n");
+  WriteBytes(folder_ / "part.nc", kProgram);
   const RunResult run = RunProgram(program, {"part.nc"}, InFolder(folder_.Path()));
   EXPECT_EQ(0, run.exit_status);
-  EXPECT_EQ(kRewritten, ReadFileBytes(folder_ / "part.nc"));
+  EXPECT_EQ(kRewritten, ReadBytes(folder_ / "part.nc"));
   EXPECT_FALSE(Exists(folder_ / "part.tax"));
-  EXPECT_EQ("[common]\r\ntest=1\r\n", ReadFileBytes(folder_ / "OrvalenLegacy.ini"));
+  EXPECT_EQ("[common]\r\ntest=1\r\n", ReadBytes(folder_ / "OrvalenLegacy.ini"));
 }
 
 TEST_F(Programs, LegacyReportsAFileItMayNotRead) {
   const std::string part = folder_ / "part.nc";
-  WriteFileBytes(part, kProgram);
+  WriteBytes(part, kProgram);
   chmod(part.c_str(), 0600);
   const RunResult run = RunProgram(kLegacy, {part}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
@@ -337,20 +338,20 @@ TEST_F(Programs, LegacyReportsAFileItMayNotRead) {
       std::regex(ReportPattern("EFOpenError", "OrvalenLegacy", 8,
                                "File " + part + " could not be opened\\. Permission denied\\."))))
       << run.errors;
-  EXPECT_EQ(kProgram, ReadFileBytes(part));
+  EXPECT_EQ(kProgram, ReadBytes(part));
 }
 
 // The shipped example rewrites to the same bytes in both programs.
 TEST_F(Programs, BothProgramsRewriteTheShippedExampleAlike) {
-  const std::string example = ReadFileBytes(ORVALEN_SOURCE_DIR "/examples/bracket.nc");
+  const std::string example = ReadBytes(ORVALEN_SOURCE_DIR "/examples/bracket.nc");
   ASSERT_FALSE(example.empty());
-  WriteFileBytes(folder_ / "a.nc", example);
-  WriteFileBytes(folder_ / "b.nc", example);
+  WriteBytes(folder_ / "a.nc", example);
+  WriteBytes(folder_ / "b.nc", example);
   EXPECT_EQ(0, RunProgram(kOrvalen, {folder_ / "a.nc"}).exit_status);
   EXPECT_EQ(0, RunProgram(kLegacy, {folder_ / "b.nc"}).exit_status);
-  const std::string rewritten = ReadFileBytes(folder_ / "a.nc");
+  const std::string rewritten = ReadBytes(folder_ / "a.nc");
   EXPECT_NE(example, rewritten);
-  EXPECT_EQ(rewritten, ReadFileBytes(folder_ / "b.nc"));
+  EXPECT_EQ(rewritten, ReadBytes(folder_ / "b.nc"));
   EXPECT_NE(std::string::npos, rewritten.find("N40 G0 X35.5 Y20 Z5\r\n"));
   EXPECT_NE(std::string::npos, rewritten.find("SUBBEGIN POCKET\r\nG0 X0 Y0\r\n"));
 }

@@ -24,10 +24,11 @@ inline const std::string kRewritten = Lines({"G0 X11.5 Y22", "M3", "SUBCALL P1",
 inline const std::string kCallOnFirstLine =
     Lines({"SUBCALL P1", "SUBBEGIN P1", "G0 X1 Y1", "SUBEND"});
 
-// One subroutine more than the table holds: the range error.
-inline std::string HundredSubroutines() {
+// `count` subroutines S1, S2, ... of one rapid line each, and no calls; from
+// 100 on, more than the table holds: the range error.
+inline std::string Subroutines(int count) {
   std::string text;
-  for (int i = 1; i <= 100; ++i)
+  for (int i = 1; i <= count; ++i)
     text += "SUBBEGIN S" + std::to_string(i) + "\r\nG0 X1 Y1\r\nSUBEND\r\n";
   return text;
 }

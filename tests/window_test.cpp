@@ -13,6 +13,7 @@
 #include "driver/dialogs/window_layout.h"
 #include "tests/program_runner.h"
 #include "tests/sample_programs.h"
+#include "tests/test_support.h"
 #include "tests/window_program.h"
 #include "tests/window_remote.h"
 #include "tests/window_x_server.h"
@@ -86,13 +87,13 @@ TEST_F(Windows, QuestionAnswers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFileBytes(part_, kProgram);
+    WriteBytes(part_, kProgram);
     StartedProgram run(c.program, {part_});
     const std::string window = WaitForWindow(c.caption);
     ASSERT_NE(window, "") << "no question window; errors: " << run.Errors();
     Close(window, c.keys);
     EXPECT_EQ(run.Wait(), 0);
-    EXPECT_EQ(ReadFileBytes(part_), c.rewritten ? kRewritten : kProgram);
+    EXPECT_EQ(ReadBytes(part_), c.rewritten ? kRewritten : kProgram);
     EXPECT_EQ(run.Errors(), "") << "nothing goes to the console";
   }
 }
@@ -104,7 +105,7 @@ TEST_F(Windows, CtrlCCopiesTheQuestionAndLeavesItOpen) {
   };
   for (const Case& c : {Case{kOrvalen, "Bestätigen"}, Case{kLegacy, "Bestätigung"}}) {
     SCOPED_TRACE(c.caption);
-    WriteFileBytes(part_, kProgram);
+    WriteBytes(part_, kProgram);
     StartedProgram run(c.program, {part_});
     const std::string window = WaitForWindow(c.caption);
     ASSERT_NE(window, "");
@@ -123,7 +124,7 @@ TEST_F(Windows, CtrlCCopiesTheQuestionAndLeavesItOpen) {
     EXPECT_EQ(hints.motif_functions, kMotifMove | kMotifClose);
     PressKeys(window, {"Escape"});
     EXPECT_EQ(run.Wait(), 0);
-    EXPECT_EQ(ReadFileBytes(part_), kProgram);
+    EXPECT_EQ(ReadBytes(part_), kProgram);
   }
 }
 
@@ -195,13 +196,13 @@ TEST_F(Windows, AFailureShowsTheReportAndEndsWithStatusOne) {
       {"legacy, Windows-1252 text",
        kLegacy,
        "Bestätigung",
-       HundredSubroutines(),
+       Subroutines(100),
        report("ERangeError", "OrvalenLegacy", 8, "Fehler bei Bereichsprüfung\\."),
        {"Return"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFileBytes(part_, c.content);
+    WriteBytes(part_, c.content);
     StartedProgram run(c.program, {part_});
     const std::string question = WaitForWindow(c.question);
     ASSERT_NE(question, "");
@@ -213,7 +214,7 @@ TEST_F(Windows, AFailureShowsTheReportAndEndsWithStatusOne) {
     EXPECT_TRUE(std::regex_match(copied, std::regex(c.copied))) << copied;
     Close(window, c.keys);
     EXPECT_EQ(run.Wait(), 1);
-    EXPECT_EQ(ReadFileBytes(part_), c.content);
+    EXPECT_EQ(ReadBytes(part_), c.content);
     EXPECT_EQ(run.Errors(), "");
   }
 }
@@ -276,12 +277,12 @@ TEST_F(Windows, WithoutADisplayTheConsoleAsks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFileBytes(part_, kProgram);
+    WriteBytes(part_, kProgram);
     const DisplayVariable display(c.display);
     const RunResult run = RunProgram(kOrvalen, {part_}, WithInput(c.answer));
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.errors, "[Bestätigen]\n" + kQuestionText + "\n[J]a  [N]ein\n");
-    EXPECT_EQ(ReadFileBytes(part_), c.rewritten ? kRewritten : kProgram);
+    EXPECT_EQ(ReadBytes(part_), c.rewritten ? kRewritten : kProgram);
   }
 }
 

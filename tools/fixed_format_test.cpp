@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <random>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "legacy/legacy_fixed_format.h"
+#include "tests/test_support.h"
 #include "tools/number_text.h"
 
 namespace orvalen {
@@ -141,15 +141,9 @@ TEST(FixedPointFormatting, StaysWithinHalfAThousandthOfTheValue) {
 }
 
 TEST(FixedPointFormatting, DoesNotDependOnTheLocale) {
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = previous ? previous : "C";
-  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "de_DE.UTF-8"))
-      << "the de_DE.UTF-8 locale is missing; scripts/setup generates it";
-  const std::string current = FormatFixedPoint(-1234.5);
-  const std::string legacy = LegacyFormatFixedPoint(-1234.5);
-  std::setlocale(LC_ALL, saved.c_str());
-  EXPECT_EQ("-1234.500", current);
-  EXPECT_EQ("-1234.500", legacy);
+  const testing::DecimalCommaLocale german;
+  EXPECT_EQ("-1234.500", FormatFixedPoint(-1234.5));
+  EXPECT_EQ("-1234.500", LegacyFormatFixedPoint(-1234.5));
 }
 
 }  // namespace

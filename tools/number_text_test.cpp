@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <string>
 
 #include "legacy/legacy_number_text.h"
+#include "tests/test_support.h"
 #include "tools/failure.h"
 
 namespace orvalen {
@@ -152,14 +152,10 @@ TEST(NumberTextConversion, ErrorPositionCountsFromOne) {
 }
 
 TEST(NumberTextConversion, DoesNotDependOnTheLocale) {
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = previous ? previous : "C";
-  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "de_DE.UTF-8"))
-      << "the de_DE.UTF-8 locale is missing; scripts/setup generates it";
+  const testing::DecimalCommaLocale german;
   const NumberText current = ConvertNumberText(std::string_view("12.5"));
   const NumberText comma = ConvertNumberText(std::string_view("12,5"));
   const NumberText legacy = LegacyConvertNumberText("12.5");
-  std::setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(12.5, current.value);
   EXPECT_EQ(0, current.error_position);
   EXPECT_EQ(3, comma.error_position);

@@ -1,5 +1,6 @@
 // A test double for Dialogs: answers questions from a script and records
-// every text shown, in order, messages and questions alike.
+// every text shown, in order, messages and questions alike, and how each
+// question was asked.
 #pragma once
 
 #include <deque>
@@ -23,13 +24,21 @@ class RecordingDialogs : public Dialogs<Build> {
     bool operator==(const Shown&) const = default;
   };
 
+  // The window kind, buttons and help context of a question.
+  struct Asked {
+    DialogKind kind;
+    DialogButtons buttons;
+    int help_context;
+    bool operator==(const Asked&) const = default;
+  };
+
   explicit RecordingDialogs(std::deque<int> answers = {}) : answers_(std::move(answers)) {}
 
   void ShowMessage(TextView text) override { shown_.push_back({Shown::kMessage, Text(text)}); }
 
-  int MessageDlg(TextView text, DialogKind, DialogButtons, int help_context) override {
+  int MessageDlg(TextView text, DialogKind kind, DialogButtons buttons, int help_context) override {
     shown_.push_back({Shown::kQuestion, Text(text)});
-    help_contexts_.push_back(help_context);
+    asked_.push_back({kind, buttons, help_context});
     if (answers_.empty())
       throw std::logic_error("a question was asked that the test did not script");
     const int answer = answers_.front();
@@ -44,13 +53,12 @@ class RecordingDialogs : public Dialogs<Build> {
     for (const Shown& s : shown_) texts.push_back(s.text);
     return texts;
   }
-  const std::vector<int>& HelpContexts() const { return help_contexts_; }
-  std::size_t UnusedAnswers() const { return answers_.size(); }
+  const std::vector<Asked>& Questions() const { return asked_; }
 
  private:
   std::deque<int> answers_;
   std::vector<Shown> shown_;
-  std::vector<int> help_contexts_;
+  std::vector<Asked> asked_;
 };
 
 }  // namespace orvalen

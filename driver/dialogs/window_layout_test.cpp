@@ -1,6 +1,7 @@
 // The dialog layout with a font of fixed width, and the clipboard text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,17 @@ TEST(BreakText, LongPathStaysWithinTheLimitAndKeepsEveryCharacter) {
   EXPECT_EQ(joined, "File(" + path + ")does not exists") << "only the blanks at the breaks go";
 }
 
+// A rectangle as {x, y, w, h}, to compare with literal pixels.
+std::array<int, 4> Box(const DialogRect& r) {
+  return {r.x, r.y, r.w, r.h};
+}
+using Boxes = std::vector<std::array<int, 4>>;
+Boxes BoxesOf(const std::vector<DialogRect>& rects) {
+  Boxes boxes;
+  for (const DialogRect& r : rects) boxes.push_back(Box(r));
+  return boxes;
+}
+
 TEST(ArrangeDialog, QuestionWithIcon) {
   DialogContent content;
   content.text_width = 250;
@@ -77,22 +89,13 @@ TEST(ArrangeDialog, QuestionWithIcon) {
   content.icon = true;
   content.caption_widths = {20, 40};
   const DialogArrangement a = ArrangeDialog(content);
-  // Text beside the icon, centred on its height.
-  EXPECT_EQ(a.width, kDialogMargin + kDialogIconSize + kDialogIconGap + 250 + kDialogMargin);
-  EXPECT_EQ(a.height,
-            kDialogMargin + kDialogIconSize + kDialogRowGap + kDialogButtonHeight + kDialogMargin);
-  EXPECT_EQ(a.icon.x, kDialogMargin);
-  EXPECT_EQ(a.icon.y, kDialogMargin);
-  EXPECT_EQ(a.text.x, kDialogMargin + kDialogIconSize + kDialogIconGap);
-  EXPECT_EQ(a.text.y, kDialogMargin + (kDialogIconSize - 17) / 2);
+  EXPECT_EQ(a.width, 318);
+  EXPECT_EQ(a.height, 98);
+  EXPECT_EQ(Box(a.icon), (std::array{12, 12, 32, 32}));
+  // Beside the icon, centred on its height.
+  EXPECT_EQ(Box(a.text), (std::array{56, 19, 250, 17}));
   // Two buttons of the minimum width, side by side and centred.
-  ASSERT_EQ(a.buttons.size(), 2u);
-  EXPECT_EQ(a.buttons[0].w, kDialogButtonMinWidth);
-  EXPECT_EQ(a.buttons[1].w, kDialogButtonMinWidth);
-  EXPECT_EQ(a.buttons[1].x, a.buttons[0].x + kDialogButtonMinWidth + kDialogButtonGap);
-  EXPECT_EQ(a.buttons[0].x, a.width - (a.buttons[1].x + a.buttons[1].w));
-  EXPECT_EQ(a.buttons[0].y, kDialogMargin + kDialogIconSize + kDialogRowGap);
-  EXPECT_EQ(a.buttons[0].y + a.buttons[0].h + kDialogMargin, a.height);
+  EXPECT_EQ(BoxesOf(a.buttons), (Boxes{{75, 60, 80, 26}, {163, 60, 80, 26}}));
 }
 
 TEST(ArrangeDialog, ButtonRowWiderThanTheText) {
@@ -101,13 +104,12 @@ TEST(ArrangeDialog, ButtonRowWiderThanTheText) {
   content.text_height = 17;
   content.caption_widths = {20, 120, 30};
   const DialogArrangement a = ArrangeDialog(content);
-  const int button = 120 + kDialogButtonPadding;
-  EXPECT_EQ(a.width, 3 * button + 2 * kDialogButtonGap + 2 * kDialogMargin);
-  for (const DialogRect& r : a.buttons) EXPECT_EQ(r.w, button);
-  EXPECT_EQ(a.buttons[0].x, kDialogMargin);
-  EXPECT_TRUE(a.icon.w == 0 && a.icon.h == 0);
-  EXPECT_EQ(a.text.x, kDialogMargin);
-  EXPECT_EQ(a.height, kDialogMargin + 17 + kDialogRowGap + kDialogButtonHeight + kDialogMargin);
+  EXPECT_EQ(a.width, 472);
+  EXPECT_EQ(a.height, 83);
+  EXPECT_EQ(Box(a.icon), (std::array{0, 0, 0, 0}));
+  EXPECT_EQ(Box(a.text), (std::array{12, 12, 0, 17}));
+  // All as wide as the widest caption with its padding.
+  EXPECT_EQ(BoxesOf(a.buttons), (Boxes{{12, 45, 144, 26}, {164, 45, 144, 26}, {316, 45, 144, 26}}));
 }
 
 TEST(ArrangeDialog, TallTextOutgrowsTheIcon) {
@@ -117,18 +119,16 @@ TEST(ArrangeDialog, TallTextOutgrowsTheIcon) {
   content.icon = true;
   content.caption_widths = {20};
   const DialogArrangement a = ArrangeDialog(content);
-  EXPECT_EQ(a.text.y, kDialogMargin);
-  EXPECT_EQ(a.buttons[0].y, kDialogMargin + 170 + kDialogRowGap);
+  EXPECT_EQ(a.width, 168);
+  EXPECT_EQ(a.height, 236);
+  EXPECT_EQ(Box(a.text), (std::array{56, 12, 100, 170}));
+  EXPECT_EQ(BoxesOf(a.buttons), (Boxes{{44, 198, 80, 26}}));
 }
 
 TEST(CentreIn, CentresAndKeepsTheTopLeftInside) {
   const DialogRect area{0, 30, 1280, 994};
-  const DialogRect small = CentreIn(area, 300, 100);
-  EXPECT_EQ(small.x, 490);
-  EXPECT_EQ(small.y, 30 + 447);
-  const DialogRect huge = CentreIn(area, 2000, 3000);
-  EXPECT_EQ(huge.x, 0);
-  EXPECT_EQ(huge.y, 30);
+  EXPECT_EQ(Box(CentreIn(area, 300, 100)), (std::array{490, 477, 300, 100}));
+  EXPECT_EQ(Box(CentreIn(area, 2000, 3000)), (std::array{0, 30, 2000, 3000}));
 }
 
 TEST(DialogCopyText, QuestionAndAccessMarks) {

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +13,7 @@
 #include "driver/text_file/line_splitting.h"
 #include "driver/text_file/program_text_codec.h"
 #include "legacy/legacy_line_list_rules.h"
+#include "tests/test_support.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
 #include "tools/utf8.h"
@@ -74,8 +72,11 @@ void CheckLineStarts(const std::vector<Char>& alphabet) {
         c = alphabet[random() % alphabet.size()];
     }
     SCOPED_TRACE(::testing::PrintToString(text));
+    // The whole text as one piece: the last character starts no line.
     std::vector<std::uint64_t> starts;
-    AppendLineStarts(text.data(), text.size(), starts);
+    if (!text.empty()) starts.push_back(0);
+    ForEachStartAfterBreak(text.data(), 0, text.empty() ? 0 : text.size() - 1,
+                           [&](std::size_t start) { starts.push_back(start); });
     ASSERT_EQ(StartsOneByOne(text), starts);
     ASSERT_EQ(starts, StartsInPieces(text, random));
   }
@@ -216,31 +217,17 @@ TEST(ProgramTextInBlocks, Utf16AgreesWithAPlainConversion) {
 
 // ---- Saving.
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 class LineListSaveRuns : public ::testing::Test {
  protected:
   // These cases are about the bytes saved; the flush to disk only slows them.
   void SetUp() override {
-    char name[] = "/tmp/orvalen-save-runs-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(name));
-    dir_ = name;
     sync_ = SetSyncCallForTesting([](int) { return 0; });
   }
-  void TearDown() override {
-    SetSyncCallForTesting(sync_);
-    ASSERT_EQ(0, std::system(("rm -rf '" + dir_ + "'").c_str()));
-  }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void TearDown() override { SetSyncCallForTesting(sync_); }
+  std::string Path(const std::string& name) const { return folder_ / name; }
 
   // Saves `list` as a new file and in place over a file with a second link,
   // which measures before it writes; both must give `expected`.
@@ -255,7 +242,7 @@ class LineListSaveRuns : public ::testing::Test {
     EXPECT_EQ(expected, ReadBytes(Path("link.nc")));
   }
 
-  std::string dir_;
+  testing::ScratchFolder folder_;
   SyncCall sync_ = nullptr;
 };
 
@@ -300,7 +287,8 @@ TEST_F(LineListSaveRuns, EveryLineIsSavedWithCrLfAsIfOneByOne) {
       std::string expected = kind.mark;
       for (std::int32_t i = 0; i < list.Count(); ++i)
         expected += EncodeOneByOne(kind.encoding, std::u16string(list.Strings(i)) + u"\r\n");
-      SCOPED_TRACE(::testing::Message() << CodePage(kind.encoding) << " round " << round);
+      SCOPED_TRACE(::testing::Message()
+                   << "mark " << ::testing::PrintToString(kind.mark) << " round " << round);
       ExpectSaved(list, expected);
     }
   }

@@ -1,6 +1,5 @@
 #include "driver/text_file/line_list.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -9,13 +8,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "legacy/legacy_line_list_rules.h"
+#include "tests/test_support.h"
 #include "tools/utf8.h"
 
 namespace orvalen {
@@ -26,48 +24,20 @@ using Legacy = LineList<LegacyBuild>;
 
 constexpr uid_t kNobody = 65534;
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using testing::FolderNames;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 // A fresh folder that the unprivileged user may enter and write.
 class LineListFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/orvalen-line-list-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(name));
-    dir_ = name;
-    chmod(dir_.c_str(), 0777);
-  }
   void TearDown() override {
     if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
-    std::string cmd = "chmod -R u+rwx '" + dir_ + "' 2>/dev/null; rm -rf '" + dir_ + "'";
-    ASSERT_EQ(0, std::system(cmd.c_str()));
   }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  // The names in a folder, to see that no temporary file is left behind.
-  static std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-      while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-      }
-      closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::string Path(const std::string& name) const { return folder_ / name; }
 
-  std::string dir_;
+  testing::ScratchFolder folder_;
+  const std::string dir_ = folder_.Path();
   std::string mounted_;
 };
 
@@ -437,7 +407,7 @@ TEST_F(LineListFiles, ReadOnlyTargetFailsToCreateEvenInAWritableFolder) {
   EXPECT_EQ("EFCreateError: File \"" + Path("ro.nc") + "\" could not be created. Permission denied",
             ProbeAsNobody("legacy", Path("in.nc"), Path("ro.nc")));
   EXPECT_EQ("OLD\n", ReadBytes(Path("ro.nc")));
-  EXPECT_EQ((std::vector<std::string>{"in.nc", "ro.nc"}), Names(dir_));
+  EXPECT_EQ((std::vector<std::string>{"in.nc", "ro.nc"}), FolderNames(dir_));
 }
 
 TEST_F(LineListFiles, FolderNotWritableWritesAWritableTargetInPlace) {
@@ -457,7 +427,7 @@ TEST_F(LineListFiles, FolderNotWritableWritesAWritableTargetInPlace) {
   EXPECT_EQ(
       "EFCreateError: File \"" + Path("new.nc") + "\" could not be created. Permission denied",
       ProbeAsNobody("legacy", Path("in.nc"), Path("new.nc")));
-  EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), Names(dir_));
+  EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), FolderNames(dir_));
 }
 
 TEST_F(LineListFiles, ATargetThatIsAFolderFailsToCreate) {
@@ -469,7 +439,7 @@ TEST_F(LineListFiles, ATargetThatIsAFolderFailsToCreate) {
                            u"Datei \"" + FromUtf8(Path("sub")) +
                                u"\" kann nicht erstellt werden. Is a directory"),
             FailureOf([&] { list.SaveToFile(Path("sub")); }));
-  EXPECT_EQ((std::vector<std::string>{"in.nc", "sub"}), Names(dir_));
+  EXPECT_EQ((std::vector<std::string>{"in.nc", "sub"}), FolderNames(dir_));
 }
 
 TEST_F(LineListFiles, ASymbolicLinkStaysALinkAndItsFileIsReplaced) {
@@ -490,7 +460,7 @@ TEST_F(LineListFiles, ASymbolicLinkStaysALinkAndItsFileIsReplaced) {
   EXPECT_EQ("NEW\r\n", ReadBytes(Path("real/file.nc")));
   ASSERT_EQ(0, stat(Path("real/file.nc").c_str(), &st));
   EXPECT_EQ(0640u, st.st_mode & 07777);
-  EXPECT_EQ((std::vector<std::string>{"file.nc"}), Names(Path("real")));
+  EXPECT_EQ((std::vector<std::string>{"file.nc"}), FolderNames(Path("real")));
   // A dangling link: the file it leads to is created.
   ASSERT_EQ(0, symlink("real/new.nc", Path("dangling.nc").c_str()));
   Legacy legacy;
@@ -521,7 +491,7 @@ TEST_F(LineListFiles, HardLinksAndPermissionBitsAreKept) {
   ASSERT_EQ(0, stat(Path("single.nc").c_str(), &st));
   EXPECT_EQ(0751u, st.st_mode & 07777);
   EXPECT_EQ("NEW\r\n", ReadBytes(Path("single.nc")));
-  EXPECT_EQ((std::vector<std::string>{"a.nc", "b.nc", "in.nc", "single.nc"}), Names(dir_));
+  EXPECT_EQ((std::vector<std::string>{"a.nc", "b.nc", "in.nc", "single.nc"}), FolderNames(dir_));
 }
 
 ssize_t WriteNothing(int, const void*, std::size_t) {
@@ -551,7 +521,7 @@ TEST_F(LineListFiles, AWriteThatPutsDownNothingKeepsTheTarget) {
               legacy_failure);
     EXPECT_EQ("EWriteError", new_file.first);
     EXPECT_EQ("OLD\n", ReadBytes(Path("t.nc")));
-    EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), Names(dir_));
+    EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), FolderNames(dir_));
   }
 }
 
@@ -580,7 +550,7 @@ TEST_F(LineListFiles, AFullDeviceKeepsTheTarget) {
               FailureOf([&] { legacy.SaveToFile(device + "/" + name); }));
     EXPECT_EQ("OLD\n", ReadBytes(device + "/" + name));
   }
-  EXPECT_EQ((std::vector<std::string>{"hard.nc", "hard2.nc", "t.nc"}), Names(device));
+  EXPECT_EQ((std::vector<std::string>{"hard.nc", "hard2.nc", "t.nc"}), FolderNames(device));
 }
 
 }  // namespace

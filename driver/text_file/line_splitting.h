@@ -14,8 +14,6 @@
 
 #include <bit>
 #include <cstddef>
-#include <cstdint>
-#include <vector>
 
 namespace orvalen {
 
@@ -87,15 +85,6 @@ void ForEachStartAfterBreak(const Char* text, std::size_t from, std::size_t to, 
   for (; i < to; ++i) {
     if (text[i] == Char('\n') || (text[i] == Char('\r') && text[i + 1] != Char('\n'))) start(i + 1);
   }
-}
-
-// Appends the offset of the first character of every line of text[0, size),
-// in order; the empty text has no lines. "A\r\r\nB" gives 0, 2, 4.
-template <class Char>
-void AppendLineStarts(const Char* text, std::size_t size, std::vector<std::uint64_t>& starts) {
-  if (size == 0) return;
-  starts.push_back(0);
-  ForEachStartAfterBreak(text, 0, size - 1, [&](std::size_t start) { starts.push_back(start); });
 }
 
 // The end of the line that starts at `start` when the next line (or the end

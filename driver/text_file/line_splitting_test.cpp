@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@ namespace {
 template <class Char>
 std::vector<std::basic_string<Char>> Split(const std::basic_string<Char>& text) {
   std::vector<std::uint64_t> starts;
-  AppendLineStarts(text.data(), text.size(), starts);
+  if (!text.empty()) starts.push_back(0);
+  ForEachStartAfterBreak(text.data(), 0, text.empty() ? 0 : text.size() - 1,
+                         [&](std::size_t start) { starts.push_back(start); });
   starts.push_back(text.size());
   std::vector<std::basic_string<Char>> lines;
   for (std::size_t i = 0; i + 1 < starts.size(); ++i)

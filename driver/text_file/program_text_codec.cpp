@@ -224,20 +224,6 @@ char* EncodeUtf8(std::u16string_view text, char* out) {
 
 }  // namespace
 
-unsigned CodePage(TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kUtf8:
-      return 65001;
-    case TextEncoding::kUtf16LittleEndian:
-      return 1200;
-    case TextEncoding::kUtf16BigEndian:
-      return 1201;
-    case TextEncoding::kSystemCodePage:
-      break;
-  }
-  return 1252;
-}
-
 bool ProgramTextDecoder::Feed(std::string_view piece, TextBuffer<char16_t>& out) {
   auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
   std::size_t size = piece.size();

@@ -18,9 +18,6 @@ namespace orvalen {
 
 enum class TextEncoding { kSystemCodePage, kUtf8, kUtf16LittleEndian, kUtf16BigEndian };
 
-// 1252, 65001, 1200, 1201.
-unsigned CodePage(TextEncoding encoding);
-
 // Bytes to UTF-16, fed in pieces of any size in file order.
 class ProgramTextDecoder {
  public:

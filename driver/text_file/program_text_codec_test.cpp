@@ -105,12 +105,5 @@ TEST(ProgramTextCodec, UnpairedSurrogatesBecomeReplacementsInUtf8) {
   EXPECT_EQ(7u, encoder.Measure(text));
 }
 
-TEST(ProgramTextCodec, CodePages) {
-  EXPECT_EQ(1252u, CodePage(TextEncoding::kSystemCodePage));
-  EXPECT_EQ(65001u, CodePage(TextEncoding::kUtf8));
-  EXPECT_EQ(1200u, CodePage(TextEncoding::kUtf16LittleEndian));
-  EXPECT_EQ(1201u, CodePage(TextEncoding::kUtf16BigEndian));
-}
-
 }  // namespace
 }  // namespace orvalen

@@ -1,0 +1,55 @@
+// What the tests share: files read and written whole, scratch folders that
+// are removed with everything in them, and the German locale with its decimal
+// comma. The small part programs are in tests/sample_programs.h, the lines of
+// a program in memory in tests/memory_lines.h. Failures throw
+// std::runtime_error, which fails the test that meets them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalen::testing {
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadBytes(const std::string& path);
+// Replaces the file's content with `bytes`, creating it if need be.
+void WriteBytes(const std::string& path, std::string_view bytes);
+// True for anything at `path`, a dangling link included.
+bool Exists(const std::string& path);
+// The names in a folder but "." and "..", sorted.
+std::vector<std::string> FolderNames(const std::string& folder);
+
+// A fresh folder under `parent` that every user may enter and write (the
+// tests run the programs as an unprivileged user too); removed with
+// everything in it at the end, read-only folders inside included.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& parent = "/tmp");
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // A copy of `program` in this folder, so a settings file can stand beside it.
+  std::string CopyProgram(const std::string& program) const;
+
+ private:
+  std::string path_;
+};
+
+// Switches the process to de_DE.UTF-8, whose decimal separator is a comma,
+// for as long as it lives, so that a test shows that number text does not
+// follow the locale. Throws when the machine lacks that locale.
+class DecimalCommaLocale {
+ public:
+  DecimalCommaLocale();
+  ~DecimalCommaLocale();
+  DecimalCommaLocale(const DecimalCommaLocale&) = delete;
+  DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+}  // namespace orvalen::testing
