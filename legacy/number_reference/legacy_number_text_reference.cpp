@@ -2,7 +2,7 @@
 
 #include "legacy/extended_power_of_ten.h"
 #include "tools/checked_arithmetic.h"
-#include "tools/number_scan.h"
+#include "tools/number_reference/number_scan_reference.h"
 
 namespace orvalen::reference {
 

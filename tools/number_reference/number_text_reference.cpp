@@ -1,7 +1,7 @@
 #include "tools/number_reference/number_text_reference.h"
 
 #include "tools/checked_arithmetic.h"
-#include "tools/number_scan.h"
+#include "tools/number_reference/number_scan_reference.h"
 #include "tools/power_of_ten.h"
 
 namespace orvalen::reference {
