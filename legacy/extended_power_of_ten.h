@@ -8,6 +8,8 @@
 #include <cfloat>
 #include <cstdint>
 
+#include "tools/checked_arithmetic.h"
+
 static_assert(LDBL_MANT_DIG == 64, "the legacy arithmetic needs the x87 extended type");
 
 namespace orvalen {
@@ -20,5 +22,13 @@ inline constexpr long double kSmallPowersOfTenExtended[32] = {
     1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L, 1e28L, 1e29L, 1e30L, 1e31L};
 
 long double ScaleByPowerOfTenExtended(long double value, std::int64_t power);
+
+// The same, with the powers below 32 in magnitude (those of nearly every
+// coordinate) done inline: one operation by a table value.
+inline long double ScaleByPowerOfTenExtendedInline(long double value, std::int64_t power) {
+  if (power < 0 && power > -32) return CheckedDiv(value, kSmallPowersOfTenExtended[-power]);
+  if (power > 0 && power < 32) return CheckedMul(value, kSmallPowersOfTenExtended[power]);
+  return ScaleByPowerOfTenExtended(value, power);
+}
 
 }  // namespace orvalen

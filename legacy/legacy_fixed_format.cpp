@@ -21,11 +21,15 @@ int ExtendedBinaryExponent(long double m) {
 }
 
 // m * 10^17 rounded to a 64-bit significand and then to a whole number, ties
-// to even. Adding 2^63 leaves a unit in the last place of 1, so the sum is
-// that whole number plus 2^63 (the product lies below 2^63).
+// to even. The product lies below 2^63; adding 2^63 leaves a unit in the last
+// place of 1, so the sum rounds to that whole number plus 2^63, and its
+// significand is that whole number read as an integer. (Reading it spares
+// the conversion instruction, which has to switch the rounding mode.)
 std::uint64_t WholeImage(long double m) {
   const long double shifted = m * 1e17L + 0x1p63L;
-  return static_cast<std::uint64_t>(shifted) - (std::uint64_t{1} << 63);
+  std::uint64_t significand;
+  std::memcpy(&significand, &shifted, sizeof significand);
+  return significand - (std::uint64_t{1} << 63);
 }
 
 }  // namespace
@@ -43,7 +47,7 @@ std::size_t LegacyWriteFixedPoint(double value, ExponentForm form, FixedPointCha
     while (m != 0) {
       const int a = (ExtendedBinaryExponent(m) * 19728) >> 16;
       if (a == 0) break;
-      m = ScaleByPowerOfTenExtended(m, -a);
+      m = ScaleByPowerOfTenExtendedInline(m, -a);
       k += a;
     }
   }

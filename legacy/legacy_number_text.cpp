@@ -19,12 +19,7 @@ NumberText LegacyConvertNumberText(std::string_view text) {
   if (scan.error_position == 0) {
     const auto decimals = static_cast<std::int64_t>(scan.decimal_digits.size());
     const std::int64_t power = scan.exponent - decimals;
-    if (power < 0 && power > -32) {
-      // A few decimals and no exponent: the scaling is its first step alone.
-      value = CheckedDiv(value, kSmallPowersOfTenExtended[-power]);
-    } else if (power != 0) {
-      value = ScaleByPowerOfTenExtended(value, power);
-    }
+    if (power != 0) value = ScaleByPowerOfTenExtendedInline(value, power);
     if (scan.negative) value = -value;
   }
   return {StoreAsDouble(value), scan.error_position};

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace orvalen {
 
@@ -24,11 +25,29 @@ inline constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
   return powers;
 }();
 
+namespace detail {
+
+template <std::size_t Shift>
+std::uint64_t RoundedQuotientBy(std::uint64_t n) {
+  constexpr std::uint64_t kDivisor = kPowersOfTen[Shift];
+  return (n + kDivisor / 2) / kDivisor;
+}
+
+// One function per divisor, so that each division by a constant becomes a
+// multiplication.
+template <std::size_t... Shift>
+constexpr auto MakeRoundedQuotients(std::index_sequence<Shift...>) {
+  return std::array<std::uint64_t (*)(std::uint64_t), sizeof...(Shift)>{
+      &RoundedQuotientBy<Shift>...};
+}
+inline constexpr auto kRoundedQuotients = MakeRoundedQuotients(std::make_index_sequence<19>());
+
+}  // namespace detail
+
 // n rounded half up to a multiple of 10^shift and divided by it
-// (1 <= shift <= 18, n below 1.7e19 so that adding the half cannot wrap).
+// (0 <= shift <= 18, n below 1.7e19 so that adding the half cannot wrap).
 inline std::uint64_t RoundedQuotient(std::uint64_t n, int shift) {
-  const std::uint64_t divisor = kPowersOfTen[static_cast<std::size_t>(shift)];
-  return (n + divisor / 2) / divisor;
+  return detail::kRoundedQuotients[static_cast<std::size_t>(shift)](n);
 }
 
 namespace detail {

@@ -40,7 +40,7 @@ RawImage MakeImage(double magnitude) {
   while (m != 0) {
     const int a = Log10Estimate(BinaryExponent(m));
     if (a == 0) break;
-    m = ScaleByPowerOfTen(m, -a);
+    m = ScaleByPowerOfTenInline(m, -a);
     k += a;
   }
   // m < 16, so N < 1.6e18 and is a whole number (m >= 1 puts it above 2^53).

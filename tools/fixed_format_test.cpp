@@ -5,8 +5,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <random>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "legacy/legacy_fixed_format.h"

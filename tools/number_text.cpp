@@ -27,13 +27,7 @@ NumberText Convert(std::basic_string_view<Char> text) {
                      : AccumulateDigits<double>(scan, step);
   const auto decimals = static_cast<std::int64_t>(scan.decimal_digits.size());
   const std::int64_t power = scan.exponent - decimals;
-  if (power < 0 && power > -32) {
-    // A few decimals and no exponent, as nearly every coordinate has: the
-    // scaling is then its first step alone, one division by a table power.
-    value = CheckedDiv(value, kSmallPowersOfTen[-power]);
-  } else if (power != 0) {
-    value = ScaleByPowerOfTen(value, power);
-  }
+  if (power != 0) value = ScaleByPowerOfTenInline(value, power);
   if (scan.negative) value = 0.0 - value;
   return {value, scan.error_position};
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "tools/checked_arithmetic.h"
+
 namespace orvalen {
 
 // The doubles nearest to 10^0 .. 10^31 (exact up to 10^22), the first factor
@@ -17,5 +19,13 @@ inline constexpr double kSmallPowersOfTen[32] = {
     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30, 1e31};
 
 double ScaleByPowerOfTen(double value, std::int64_t power);
+
+// The same, with the powers below 32 in magnitude (those of nearly every
+// coordinate) done inline: one operation by a table value.
+inline double ScaleByPowerOfTenInline(double value, std::int64_t power) {
+  if (power < 0 && power > -32) return CheckedDiv(value, kSmallPowersOfTen[-power]);
+  if (power > 0 && power < 32) return CheckedMul(value, kSmallPowersOfTen[power]);
+  return ScaleByPowerOfTen(value, power);
+}
 
 }  // namespace orvalen
