@@ -87,6 +87,14 @@ TEST(FixedPointFormatting, NeverFormWritesHugeAndTinyValuesAsDigits) {
   EXPECT_EQ(".000", legacy_huge.substr(legacy_huge.size() - 4));
 }
 
+TEST(FixedPointFormatting, TheLongestTextsFitTheBuffer) {
+  char out[kFixedPointCapacity];
+  EXPECT_EQ(314u, WriteFixedPoint(-DBL_MAX, ExponentForm::kNever, out));  // "-", 309 digits
+  EXPECT_EQ(FormatFixedPoint(-DBL_MAX, ExponentForm::kNever), std::string(out, 314));
+  EXPECT_EQ(314u, LegacyWriteFixedPoint(-DBL_MAX, ExponentForm::kNever, out));
+  EXPECT_EQ(LegacyFormatFixedPoint(-DBL_MAX, ExponentForm::kNever), std::string(out, 314));
+}
+
 TEST(FixedPointFormatting, ValuesThatAreNoNumbersAreNamed) {
   const std::pair<double, const char*> cases[] = {
       {std::numeric_limits<double>::quiet_NaN(), "NAN"},
