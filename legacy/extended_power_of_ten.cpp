@@ -5,11 +5,6 @@
 namespace orvalen {
 namespace {
 
-// The extended values nearest to 10^0 .. 10^31 (exact up to 10^27).
-constexpr long double kSmall[32] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
-                                    1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
-                                    1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L,
-                                    1e24L, 1e25L, 1e26L, 1e27L, 1e28L, 1e29L, 1e30L, 1e31L};
 // 10^(32 j) for j = 0 .. 15.
 constexpr long double kMedium[16] = {1e0L,   1e32L,  1e64L,  1e96L,  1e128L, 1e160L,
                                      1e192L, 1e224L, 1e256L, 1e288L, 1e320L, 1e352L,
@@ -23,7 +18,7 @@ constexpr long double kLarge[10] = {1e0L,    1e512L,  1e1024L, 1e1536L, 1e2048L,
 long double ScaleByPowerOfTenExtended(long double value, std::int64_t power) {
   if (power == 0 || value == 0) return value;
   const std::int64_t n = power < 0 ? -power : power;
-  const long double small = kSmall[n % 32];
+  const long double small = kSmallPowersOfTenExtended[n % 32];
   const long double medium = kMedium[(n / 32) % 16];
   std::int64_t large = n / 512;
   if (power > 0) {

@@ -23,6 +23,9 @@ struct LegacyBuild {
   static std::string FormatFixedPoint(double value, ExponentForm form) {
     return LegacyFormatFixedPoint(value, form);
   }
+  static std::size_t WriteFixedPoint(double value, ExponentForm form, FixedPointChars out) {
+    return LegacyWriteFixedPoint(value, form, out);
+  }
   // value + offset formed with a 64-bit significand, then stored as a double.
   static double AddOffset(double value, double offset) {
     return StoreAsDouble(CheckedAdd<long double>(value, offset));

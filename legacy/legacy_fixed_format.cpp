@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "legacy/extended_power_of_ten.h"
 #include "tools/decimal_digits.h"
@@ -10,70 +11,66 @@
 namespace orvalen {
 namespace {
 
-constexpr std::uint64_t kTen18 = 1'000'000'000'000'000'000ULL;
-
-// "0" and the 18 digits of N, or "1" and the 18 digits of N - 10^18.
-std::string NineteenDigits(long double m) {
-  const long double whole = std::nearbyint(m * 1e17L);  // ties to even
-  const auto n = static_cast<std::uint64_t>(whole);
-  return n < kTen18 ? "0" + EighteenDigits(n) : "1" + EighteenDigits(n - kTen18);
+// The exponent that std::ilogb gives for a normal extended value, read from
+// its sign-and-exponent field (the values scaled here are never subnormal).
+int ExtendedBinaryExponent(long double m) {
+  unsigned char bytes[sizeof m];
+  std::memcpy(bytes, &m, sizeof m);
+  const unsigned field = (bytes[9] & 0x7fu) << 8 | bytes[8];
+  return static_cast<int>(field) - 16383;
 }
 
-std::string ExponentText(bool negative, const std::string& digits, int k) {
-  // Significant digits start at the leading "1" when there is one.
-  std::string significant = digits[0] == '1' ? digits : digits.substr(1);
-  int place = digits[0] == '1' ? k + 1 : k;
-  const bool up = significant[2] >= '5';
-  significant.resize(2);
-  if (up && !IncrementDigits(significant, 1)) {
-    significant = "10";
-    ++place;
-  }
-  std::string text;
-  text += negative ? '-' : ' ';
-  text += significant[0];
-  text += '.';
-  text += significant[1];
-  text += 'E';
-  text += place >= 0 ? '+' : '-';
-  text += FourDigits(std::abs(place));
-  return text;
+// m * 10^17 rounded to a 64-bit significand and then to a whole number, ties
+// to even. The product lies below 2^63; adding 2^63 leaves a unit in the last
+// place of 1, so the sum rounds to that whole number plus 2^63, and its
+// significand is that whole number read as an integer. (Reading it spares
+// the conversion instruction, which has to switch the rounding mode.)
+std::uint64_t WholeImage(long double m) {
+  const long double shifted = m * 1e17L + 0x1p63L;
+  std::uint64_t significand;
+  std::memcpy(&significand, &shifted, sizeof significand);
+  return significand - (std::uint64_t{1} << 63);
 }
 
 }  // namespace
 
-std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
-  if (!std::isfinite(value)) return NonFiniteText(value);
+std::size_t LegacyWriteFixedPoint(double value, ExponentForm form, FixedPointChars out) {
+  if (!std::isfinite(value)) {
+    const std::string text = NonFiniteText(value);
+    std::memcpy(out.data(), text.data(), text.size());
+    return text.size();
+  }
   const bool negative = std::signbit(value);
   long double m = std::fabs(static_cast<long double>(value));
   int k = 0;
   if (m >= 10) {
     while (m != 0) {
-      const int a = (std::ilogb(m) * 19728) >> 16;
+      const int a = (ExtendedBinaryExponent(m) * 19728) >> 16;
       if (a == 0) break;
-      m = ScaleByPowerOfTenExtended(m, -a);
+      m = ScaleByPowerOfTenExtendedInline(m, -a);
       k += a;
     }
   }
-  std::string digits = NineteenDigits(m);
-  if (form == ExponentForm::kAllowed && k > 35) return ExponentText(negative, digits, k);
-
-  // Counting from digits[1]: k + 1 integer digits and three decimals.
-  const auto needed = static_cast<std::size_t>(k + 4);
-  if (needed < 18) {
-    const bool up = digits[needed + 1] >= '5';
-    digits.resize(needed + 1);
-    if (up) IncrementDigits(digits, needed);  // the leading "0" takes any carry
-  } else {
-    digits.resize(needed + 1, '0');
+  // The 19 digits of n, "0" or "1" first, with the 18 after the first
+  // standing for 10^k and below.
+  const std::uint64_t n = WholeImage(m);
+  char* const begin = out.data();
+  if (form == ExponentForm::kAllowed && k > 35) {
+    return static_cast<std::size_t>(WriteExponentForm(negative, n, k, begin) - begin);
   }
-  std::string text;
-  if (negative) text += '-';
-  if (digits[0] != '0') text += digits[0];
-  text.append(digits, 1, static_cast<std::size_t>(k + 1));
-  text += '.';
-  text.append(digits, static_cast<std::size_t>(k + 2), 3);
-  return text;
+  char* end = begin;
+  if (negative) *end++ = '-';
+  // k + 1 integer digits and three decimals, counted from the second digit
+  // of n, rounded once half up when n holds more; zeros after n otherwise.
+  const int needed = k + 4;
+  end = needed < 18 ? WriteThousandths(RoundedQuotient(n, 18 - needed), end)
+                    : WriteScaledDigits(n, needed - 18, end);
+  return static_cast<std::size_t>(end - begin);
+}
+
+std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
+  char text[kFixedPointCapacity];
+  return std::string(text, LegacyWriteFixedPoint(value, form, text));
 }
 
 }  // namespace orvalen

@@ -17,5 +17,8 @@
 namespace orvalen {
 
 std::string LegacyFormatFixedPoint(double value, ExponentForm form = ExponentForm::kAllowed);
+// The same characters written into `out`, without an allocation; returns
+// their number.
+std::size_t LegacyWriteFixedPoint(double value, ExponentForm form, FixedPointChars out);
 
 }  // namespace orvalen

@@ -23,6 +23,11 @@ struct CurrentBuild {
   static std::string FormatFixedPoint(double value, ExponentForm form) {
     return orvalen::FormatFixedPoint(value, form);
   }
+  // The same characters into a buffer, without an allocation; returns their
+  // number.
+  static std::size_t WriteFixedPoint(double value, ExponentForm form, FixedPointChars out) {
+    return orvalen::WriteFixedPoint(value, form, out);
+  }
   // value + offset as one double addition.
   static double AddOffset(double value, double offset) { return CheckedAdd(value, offset); }
   static bool SameTextIgnoringCase(TextView a, TextView b) {

@@ -1,8 +1,10 @@
 #include "tools/fixed_format.h"
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "tools/decimal_digits.h"
 #include "tools/power_of_ten.h"
@@ -10,109 +12,81 @@
 namespace orvalen {
 namespace {
 
-constexpr int kImageDigits = 18;
+constexpr std::uint64_t kTen18 = kPowersOfTen[18];
 
-// The decimal image of a magnitude: its significant digits, the first one
-// standing for 10^place.
-struct DecimalImage {
-  std::string digits;
-  int place = 0;
-  int normalised_place = 0;  // the place after scaling, before the 17 digits
-};
+// The exponent that std::ilogb gives for a finite, normal, positive double,
+// and -1022 for a subnormal one, read from the bits.
+int BinaryExponent(double m) {
+  if (m < DBL_MIN) return -1022;
+  return static_cast<int>(std::bit_cast<std::uint64_t>(m) >> 52) - 1023;
+}
 
 int Log10Estimate(int binary_exponent) {
   // floor(e * 19728 / 65536); the shift of a negative number floors.
   return (binary_exponent * 19728) >> 16;
 }
 
-DecimalImage MakeImage(double magnitude) {
-  DecimalImage image;
+// The decimal image of a magnitude before its rounding to 18 digits: the
+// whole number N of m * 10^17 (below 1.6e18, 18 or 19 digits) and the place
+// of its 18th digit from the right.
+struct RawImage {
+  std::uint64_t n;
+  int place;
+};
+
+RawImage MakeImage(double magnitude) {
   double m = magnitude;
   int k = 0;
   while (m != 0) {
-    const int e = m < DBL_MIN ? -1022 : std::ilogb(m);
-    const int a = Log10Estimate(e);
+    const int a = Log10Estimate(BinaryExponent(m));
     if (a == 0) break;
-    m = ScaleByPowerOfTen(m, -a);
+    m = ScaleByPowerOfTenInline(m, -a);
     k += a;
   }
-  image.normalised_place = k;
   // m < 16, so N < 1.6e18 and is a whole number (m >= 1 puts it above 2^53).
-  const auto n = static_cast<std::uint64_t>(m * 1e17);
-  constexpr std::uint64_t kTen18 = 1'000'000'000'000'000'000ULL;
-  if (n < kTen18) {
-    image.digits = EighteenDigits(n);
-  } else {
-    image.digits = "1" + EighteenDigits(n - kTen18);
-    ++k;
-  }
-  image.place = k;
-  return image;
+  return {static_cast<std::uint64_t>(m * 1e17), k};
 }
 
-// Rounds the image half up to `count` digits.
-void RoundImage(DecimalImage& image, std::size_t count) {
-  if (image.digits.size() <= count) return;
-  const bool up = image.digits[count] >= '5';
-  image.digits.resize(count);
-  if (up && !IncrementDigits(image.digits, count - 1)) {
-    image.digits.insert(image.digits.begin(), '1');
-    image.digits.pop_back();
-    ++image.place;
+char* WriteFixedForm(bool negative, RawImage raw, char* out) {
+  if (negative) *out++ = '-';
+  // The image of 18 digits: a 19th is rounded off half up, and its first
+  // digit stands one place higher.
+  std::uint64_t image = raw.n;
+  int place = raw.place;
+  if (image >= kTen18) {
+    image = RoundedQuotient(image, 1);
+    ++place;
   }
-}
-
-std::string ExponentText(double value, DecimalImage image) {
-  RoundImage(image, 2);
-  std::string text;
-  text += value < 0 ? '-' : ' ';
-  text += image.digits[0];
-  text += '.';
-  text += image.digits[1];
-  text += 'E';
-  text += image.place >= 0 ? '+' : '-';
-  text += FourDigits(std::abs(image.place));
-  return text;
-}
-
-std::string FixedText(double value, DecimalImage image) {
-  RoundImage(image, kImageDigits);
-  std::string& digits = image.digits;
-  int p = image.place;
-  const int b = p + 3;  // index of the digit for 10^-3
-  if (b >= -1 && b <= 16 && digits[static_cast<std::size_t>(b + 1)] >= '5') {
-    if (b == -1 || !IncrementDigits(digits, static_cast<std::size_t>(b))) {
-      digits.insert(digits.begin(), '1');
-      digits.pop_back();
-      ++p;
-    }
-  }
-  const auto digit_for = [&](int place) {
-    const int index = p - place;
-    return index >= 0 && index < kImageDigits ? digits[static_cast<std::size_t>(index)] : '0';
-  };
-  std::string text;
-  if (value < 0) text += '-';
-  if (p < 0) {
-    text += '0';
-  } else {
-    for (int place = p; place >= 0; --place) text += digit_for(place);
-  }
-  text += '.';
-  for (int place = -1; place >= -3; --place) text += digit_for(place);
-  return text;  // always at least the five characters "0.000"
+  const int b = place + 3;  // index of the image digit for 10^-3
+  // Beyond index 16 the image holds no digit past the third decimal: its
+  // digits are printed with zeros after them, unrounded.
+  if (b > 16) return WriteScaledDigits(image, b - 17, out);
+  // Below index -1 every printed digit is 0.
+  if (b < -1) return WriteThousandths(0, out);
+  // Rounding at the third decimal, half up on the image digit after it.
+  return WriteThousandths(RoundedQuotient(image, 17 - b), out);
 }
 
 }  // namespace
 
-std::string FormatFixedPoint(double value, ExponentForm form) {
-  if (!std::isfinite(value)) return NonFiniteText(value);
+std::size_t WriteFixedPoint(double value, ExponentForm form, FixedPointChars out) {
+  if (!std::isfinite(value)) {
+    const std::string text = NonFiniteText(value);
+    std::memcpy(out.data(), text.data(), text.size());
+    return text.size();
+  }
   const double magnitude = std::fabs(value);
-  const DecimalImage image = MakeImage(magnitude);
-  const bool exponent_form =
-      magnitude > 0x1p119 || (magnitude != 0 && image.normalised_place < -35);
-  if (form == ExponentForm::kAllowed && exponent_form) return ExponentText(value, image);
-  return FixedText(value, image);
+  const RawImage raw = MakeImage(magnitude);
+  const bool exponent_form = magnitude > 0x1p119 || (magnitude != 0 && raw.place < -35);
+  char* const end = form == ExponentForm::kAllowed && exponent_form
+                        ? WriteExponentForm(value < 0, raw.n, raw.place, out.data())
+                        : WriteFixedForm(value < 0, raw, out.data());
+  return static_cast<std::size_t>(end - out.data());
+}
+
+std::string FormatFixedPoint(double value, ExponentForm form) {
+  char text[kFixedPointCapacity];
+  return std::string(text, WriteFixedPoint(value, form, text));
 }
 
 }  // namespace orvalen

@@ -16,11 +16,18 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
+#include <span>
 #include <string>
 
 namespace orvalen {
 
 enum class ExponentForm { kAllowed, kNever };
+
+// Room for every formatted number of both programs: the longest is the fixed
+// form of the largest double, "-", 309 digits, "." and three decimals.
+inline constexpr std::size_t kFixedPointCapacity = 320;
+using FixedPointChars = std::span<char, kFixedPointCapacity>;
 
 inline std::string NonFiniteText(double value) {
   if (std::isnan(value)) return "NAN";
@@ -28,5 +35,8 @@ inline std::string NonFiniteText(double value) {
 }
 
 std::string FormatFixedPoint(double value, ExponentForm form = ExponentForm::kAllowed);
+// The same characters written into `out`, without an allocation; returns
+// their number.
+std::size_t WriteFixedPoint(double value, ExponentForm form, FixedPointChars out);
 
 }  // namespace orvalen

@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "legacy/legacy_fixed_format.h"
+#include "legacy/number_reference/legacy_fixed_format_reference.h"
 #include "tests/test_support.h"
+#include "tools/decimal_digits.h"
+#include "tools/number_reference/fixed_format_reference.h"
 #include "tools/number_text.h"
 
 namespace orvalen {
@@ -80,6 +87,14 @@ TEST(FixedPointFormatting, NeverFormWritesHugeAndTinyValuesAsDigits) {
   EXPECT_EQ(".000", legacy_huge.substr(legacy_huge.size() - 4));
 }
 
+TEST(FixedPointFormatting, TheLongestTextsFitTheBuffer) {
+  char out[kFixedPointCapacity];
+  EXPECT_EQ(314u, WriteFixedPoint(-DBL_MAX, ExponentForm::kNever, out));  // "-", 309 digits
+  EXPECT_EQ(FormatFixedPoint(-DBL_MAX, ExponentForm::kNever), std::string(out, 314));
+  EXPECT_EQ(314u, LegacyWriteFixedPoint(-DBL_MAX, ExponentForm::kNever, out));
+  EXPECT_EQ(LegacyFormatFixedPoint(-DBL_MAX, ExponentForm::kNever), std::string(out, 314));
+}
+
 TEST(FixedPointFormatting, ValuesThatAreNoNumbersAreNamed) {
   const std::pair<double, const char*> cases[] = {
       {std::numeric_limits<double>::quiet_NaN(), "NAN"},
@@ -138,6 +153,95 @@ TEST(FixedPointFormatting, StaysWithinHalfAThousandthOfTheValue) {
           << value << " written as " << text;
     }
   }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSweepValues = 100'000;  // the sanitizer build sweeps a hundredth
+#else
+constexpr int kSweepValues = 10'000'000;
+#endif
+
+// Points where the formatting changes its way, to be approached from both
+// sides: every power of two (the steps of the normalisation, 2^-116, 2^119 and
+// 2^120 among them) and the doubles nearest 10^k and 5 * 10^k (the image
+// reaching 10^18, 10^15 where the rounding stops, the window of the third
+// decimal and its ties, the inline scaling up to 10^31).
+const std::vector<double>& Boundaries() {
+  static const std::vector<double> boundaries = [] {
+    std::vector<double> points;
+    for (int j = -1074; j <= 1023; ++j) points.push_back(std::ldexp(1.0, j));
+    for (int k = -323; k <= 308; ++k) {
+      for (const char* digit : {"1e", "5e"}) {
+        const double point = std::strtod((digit + std::to_string(k)).c_str(), nullptr);
+        if (std::isfinite(point)) points.push_back(point);
+      }
+    }
+    return points;
+  }();
+  return boundaries;
+}
+
+// The values of the sweep, by families that take turns.
+double SweepValue(int i, std::mt19937_64& random) {
+  const auto uniform = [&](std::uint64_t n) { return random() % n; };
+  double value = 0;
+  switch (i % 20) {
+    case 0:  // any finite double
+      do value = std::bit_cast<double>(random());
+      while (!std::isfinite(value));
+      return value;
+    case 1:  // subnormal of any size, or zero
+      value = std::bit_cast<double>((random() & 0x000f'ffff'ffff'ffffULL) >> uniform(53));
+      break;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6: {  // within 40 units in the last place of a boundary
+      const double point = Boundaries()[uniform(Boundaries().size())];
+      const auto bits = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(point));
+      const std::int64_t near = bits + static_cast<std::int64_t>(uniform(81)) - 40;
+      value = std::bit_cast<double>(static_cast<std::uint64_t>(near < 0 ? 0 : near));
+      break;
+    }
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11: {  // a three-decimal tie of up to 18 digits
+      const std::uint64_t n = random() % kPowersOfTen[uniform(19)];
+      value = (static_cast<double>(n) + 0.5) / 1000.0;
+      for (int step = static_cast<int>(uniform(7)) - 3; step != 0; step += step < 0 ? 1 : -1)
+        value = std::nextafter(value, step < 0 ? 0.0 : INFINITY);
+      break;
+    }
+    default:  // any magnitude from 1e-40 to 1e40
+      value = std::ldexp(1.0 + static_cast<double>(random() >> 12) * 0x1p-52,
+                         static_cast<int>(uniform(266)) - 133);
+  }
+  return random() & 1 ? -value : value;
+}
+
+TEST(FixedPointFormatting, WritesTheDigitsOfTheReferenceInBothPrograms) {
+  std::mt19937_64 random(14);
+  int failures = 0;
+  const auto compare = [&](double value, ExponentForm form, const std::string& written,
+                           const std::string& expected, const char* program) {
+    if (written == expected || ++failures > 10) return;
+    ADD_FAILURE() << program << " " << std::hexfloat << value << std::defaultfloat << " (" << value
+                  << ", form " << static_cast<int>(form) << "): " << written << ", reference "
+                  << expected;
+  };
+  for (int i = 0; i < kSweepValues; ++i) {
+    const double value = SweepValue(i, random);
+    for (const ExponentForm form : {ExponentForm::kAllowed, ExponentForm::kNever}) {
+      compare(value, form, FormatFixedPoint(value, form), reference::FormatFixedPoint(value, form),
+              "current");
+      compare(value, form, LegacyFormatFixedPoint(value, form),
+              reference::LegacyFormatFixedPoint(value, form), "legacy");
+    }
+  }
+  EXPECT_EQ(0, failures);
 }
 
 TEST(FixedPointFormatting, DoesNotDependOnTheLocale) {

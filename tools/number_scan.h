@@ -1,8 +1,8 @@
 // The grammar of a number text, shared by both programs: blanks, one sign,
 // digits, a point with more digits, an exponent letter with a signed exponent.
-// Reading stops at the first character that does not fit; the caller decides
-// what value the parts make. Templated on the character type and on the
-// accumulator step, since the two programs accumulate digits differently.
+// Reading stops at the first character that does not fit; the scan gives the
+// digits read and the caller decides what value they make, since the two
+// programs accumulate digits differently. Templated on the character type.
 // No locale, no allocation.
 #pragma once
 
@@ -12,10 +12,14 @@
 
 namespace orvalen {
 
-template <typename Number>
+template <typename Char>
 struct NumberScan {
-  Number accumulator{};             // every digit before and after the point
-  std::int64_t decimals = 0;        // digits after the point
+  std::basic_string_view<Char> integer_digits;  // the digits before the point
+  std::basic_string_view<Char> decimal_digits;  // the digits after it
+  // Both as one whole number. It is whole_is_exact while below 10^19 (at
+  // most 19 digits after any leading zeros); beyond, it stops growing.
+  std::uint64_t whole = 0;
+  bool whole_is_exact = true;
   std::int64_t exponent = 0;        // saturates far beyond any representable power
   bool negative = false;            // the sign was "-"
   std::int32_t error_position = 0;  // 0 on success, else 1-based position
@@ -23,75 +27,89 @@ struct NumberScan {
 
 // The exponent stops growing here; a larger one cannot change any result.
 inline constexpr std::int64_t kExponentLimit = 1'000'000'000;
+// One more digit on a whole number below this stays below 10^19.
+inline constexpr std::uint64_t kWholeDigitsLimit = 1'000'000'000'000'000'000;
 
-// `step(accumulator, code)` returns the accumulator after one more digit,
-// `code` being the character code 48..57.
-template <typename Number, typename Char, typename Step>
-NumberScan<Number> ScanNumberText(std::basic_string_view<Char> text, Step step) {
-  NumberScan<Number> scan;
-  const std::size_t length = text.size();
-  std::size_t i = 0;
-  const auto at = [&](char c) { return i < length && text[i] == static_cast<Char>(c); };
-  const auto digit = [&] { return i < length && text[i] >= Char('0') && text[i] <= Char('9'); };
-  const auto stop_here = [&] {
-    const std::size_t position = i + 1;
-    scan.error_position =
-        position > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
-            ? std::numeric_limits<std::int32_t>::max()
-            : static_cast<std::int32_t>(position);
+// Inlined into each conversion, so that the parts of the scan stay in
+// registers on the way to the accumulator.
+template <typename Char>
+[[gnu::always_inline]] inline NumberScan<Char> ScanNumberText(std::basic_string_view<Char> text) {
+  NumberScan<Char> scan;
+  const Char* const begin = text.data();
+  const Char* const end = begin + text.size();
+  const Char* at = begin;
+  const auto is = [&](char c) { return at != end && *at == static_cast<Char>(c); };
+  const auto is_digit = [&] { return at != end && *at >= Char('0') && *at <= Char('9'); };
+  const auto digits = [&] {
+    const Char* const first = at;
+    for (; is_digit(); ++at) {
+      if (scan.whole < kWholeDigitsLimit) {
+        scan.whole = scan.whole * 10 + static_cast<std::uint64_t>(*at - Char('0'));
+      } else {
+        scan.whole_is_exact = false;
+      }
+    }
+    return std::basic_string_view<Char>(first, static_cast<std::size_t>(at - first));
   };
 
-  if (length == 0) {
+  if (begin == end) {
     scan.error_position = 1;
     return scan;
   }
-  while (at(' ')) ++i;
-  if (at('+') || at('-')) {
-    scan.negative = at('-');
-    ++i;
+  while (is(' ')) ++at;
+  if (is('+') || is('-')) {
+    scan.negative = is('-');
+    ++at;
   }
-  bool has_digit = false;
-  while (digit()) {
-    scan.accumulator = step(scan.accumulator, static_cast<int>(text[i]));
-    has_digit = true;
-    ++i;
-  }
+  scan.integer_digits = digits();
   bool lone_point = false;
-  if (at('.')) {
-    ++i;
-    if (i == length && !has_digit) lone_point = true;
-    while (digit()) {
-      scan.accumulator = step(scan.accumulator, static_cast<int>(text[i]));
-      ++scan.decimals;
-      has_digit = true;
-      ++i;
-    }
+  if (is('.')) {
+    ++at;
+    if (at == end && scan.integer_digits.empty()) lone_point = true;
+    scan.decimal_digits = digits();
   }
+  const bool has_digit = !scan.integer_digits.empty() || !scan.decimal_digits.empty();
   bool has_exponent_letter = false;
   bool has_exponent_digit = false;
-  if (at('E') || at('e')) {
+  if (is('E') || is('e')) {
     has_exponent_letter = true;
-    ++i;
+    ++at;
     bool exponent_negative = false;
-    if (at('+') || at('-')) {
-      exponent_negative = at('-');
-      ++i;
+    if (is('+') || is('-')) {
+      exponent_negative = is('-');
+      ++at;
     }
-    while (digit()) {
+    while (is_digit()) {
       if (scan.exponent < kExponentLimit)
-        scan.exponent = scan.exponent * 10 + (static_cast<int>(text[i]) - '0');
+        scan.exponent = scan.exponent * 10 + (static_cast<int>(*at) - '0');
       has_exponent_digit = true;
-      ++i;
+      ++at;
     }
     if (exponent_negative) scan.exponent = -scan.exponent;
   }
   const bool complete = has_exponent_letter ? has_exponent_digit : (has_digit || lone_point);
-  if (i == length && complete) {
+  if (at == end && complete) {
     scan.error_position = 0;
   } else {
-    stop_here();
+    const auto position = static_cast<std::size_t>(at - begin) + 1;
+    constexpr auto kLargest = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    scan.error_position = static_cast<std::int32_t>(position > kLargest ? kLargest : position);
   }
   return scan;
+}
+
+// The digits of a scan, before and after the point, as one whole number in
+// the accumulator type Real, each digit applied by `step(accumulator, code)`
+// with `code` the character code 48..57: the rule for numbers with more
+// digits than scan.whole holds exactly.
+template <typename Real, typename Char, typename Step>
+Real AccumulateDigits(const NumberScan<Char>& scan, Step step) {
+  Real accumulator = 0;
+  for (const Char digit : scan.integer_digits)
+    accumulator = step(accumulator, static_cast<int>(digit));
+  for (const Char digit : scan.decimal_digits)
+    accumulator = step(accumulator, static_cast<int>(digit));
+  return accumulator;
 }
 
 }  // namespace orvalen

@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "legacy/legacy_number_text.h"
+#include "legacy/number_reference/legacy_number_text_reference.h"
 #include "tests/test_support.h"
 #include "tools/failure.h"
+#include "tools/number_reference/number_text_reference.h"
 
 namespace orvalen {
 namespace {
@@ -149,6 +155,113 @@ TEST(NumberTextConversion, ErrorPositionCountsFromOne) {
   EXPECT_EQ(0, ConvertNumberText(std::string_view("12345")).error_position);
   EXPECT_EQ(3, ConvertNumberText(std::string_view("12a45")).error_position);
   EXPECT_EQ(5, LegacyConvertNumberText("1.5e").error_position);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSweepTexts = 100'000;  // the sanitizer build sweeps a hundredth
+#else
+constexpr int kSweepTexts = 10'000'000;
+#endif
+
+// A random text of the number grammar: blanks, a sign, up to 24 digits before
+// and 34 after the point (often with leading zeros), an exponent; now and then
+// a stray character, so that the conversion stops part way.
+std::string RandomNumberText(std::mt19937_64& random) {
+  const auto uniform = [&](std::uint64_t n) { return static_cast<int>(random() % n); };
+  const auto digits = [&](int count) {
+    std::string text(static_cast<std::size_t>(uniform(4) == 0 ? uniform(4) : 0), '0');
+    for (int i = 0; i < count; ++i) text += static_cast<char>('0' + uniform(10));
+    return text;
+  };
+  std::string text(static_cast<std::size_t>(uniform(8) == 0), ' ');
+  if (uniform(3) == 0) text += uniform(2) ? '-' : '+';
+  text += digits(uniform(3) == 0 ? uniform(25) : uniform(8));
+  if (uniform(4) != 0) text += '.' + digits(uniform(3) == 0 ? uniform(35) : uniform(6));
+  if (uniform(6) == 0) {
+    text += uniform(2) ? 'e' : 'E';
+    if (uniform(2)) text += uniform(2) ? '-' : '+';
+    text += std::to_string(uniform(5) == 0 ? uniform(330) : uniform(40));
+  }
+  if (uniform(20) == 0)
+    text.insert(static_cast<std::size_t>(uniform(text.size() + 1)), 1, "-. eX"[uniform(5)]);
+  return text;
+}
+
+// Texts on both sides of each hand-over: the digits of 2^53 - 48 (the largest
+// whole number the double accumulator forms exactly) and of 10^19 (the first
+// that takes 20 digits), give or take 60, with the point at every place and
+// leading zeros; and the powers of ten from 31 to 32 in magnitude.
+std::vector<std::string> HandOverTexts() {
+  std::vector<std::string> texts;
+  for (const std::uint64_t middle : {(std::uint64_t{1} << 53) - 48, 10'000'000'000'000'000'000u}) {
+    for (std::uint64_t whole = middle - 60; whole <= middle + 60; ++whole) {
+      const std::string digits = std::to_string(whole);
+      for (std::size_t point = 0; point <= digits.size(); ++point) {
+        for (const char* zeros : {"", "0", "000"}) {
+          texts.push_back(zeros + digits.substr(0, point) + "." + digits.substr(point));
+        }
+      }
+    }
+  }
+  for (const char* power : {"e31", "e32", "e-31", "e-32", "e+31", "e+32", "e0"}) {
+    for (const std::string mantissa : {"1", "7.25", "-123456789.0123456789", "9007199254740993"}) {
+      texts.push_back(mantissa + power);
+    }
+  }
+  texts.push_back("1." + std::string(30, '0') + "1");  // 31 decimals
+  texts.push_back("1." + std::string(31, '0') + "1");  // 32 decimals
+  texts.push_back("-0." + std::string(30, '9') + "5e-1");
+  return texts;
+}
+
+// A conversion's value (its bits, so that the sign of zero counts) and error
+// position, or the failure it raised.
+struct Outcome {
+  std::uint64_t bits = 0;
+  std::int32_t error_position = 0;
+  const char* failure = "";
+  bool operator==(const Outcome& other) const {
+    return bits == other.bits && error_position == other.error_position &&
+           std::string_view(failure) == other.failure;
+  }
+  friend std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
+    return out << std::hexfloat << std::bit_cast<double>(outcome.bits) << " at "
+               << outcome.error_position << " " << outcome.failure;
+  }
+};
+
+Outcome OutcomeOf(const auto& convert) {
+  try {
+    const NumberText number = convert();
+    return {std::bit_cast<std::uint64_t>(number.value), number.error_position};
+  } catch (const Failure& failure) {
+    return {0, 0, failure.KindName()};
+  }
+}
+
+TEST(NumberTextConversion, GivesTheValueOfTheReferenceInBothPrograms) {
+  std::mt19937_64 random(14);
+  std::vector<std::string> texts = HandOverTexts();
+  const std::size_t hand_overs = texts.size();
+  int failures = 0;
+  for (int i = 0; i < kSweepTexts + static_cast<int>(hand_overs); ++i) {
+    const std::string text =
+        static_cast<std::size_t>(i) < hand_overs ? texts[i] : RandomNumberText(random);
+    const std::u16string wide(text.begin(), text.end());
+    const std::pair<Outcome, Outcome> outcomes[] = {
+        {OutcomeOf([&] { return ConvertNumberText(std::u16string_view(wide)); }),
+         OutcomeOf([&] { return reference::ConvertNumberText(std::u16string_view(wide)); })},
+        {OutcomeOf([&] { return ConvertNumberText(std::string_view(text)); }),
+         OutcomeOf([&] { return reference::ConvertNumberText(std::string_view(text)); })},
+        {OutcomeOf([&] { return LegacyConvertNumberText(text); }),
+         OutcomeOf([&] { return reference::LegacyConvertNumberText(text); })},
+    };
+    for (const auto& [converted, expected] : outcomes) {
+      if (converted != expected && ++failures <= 10)
+        ADD_FAILURE() << "\"" << text << "\": " << converted << ", reference " << expected;
+    }
+  }
+  EXPECT_EQ(0, failures);
 }
 
 TEST(NumberTextConversion, DoesNotDependOnTheLocale) {

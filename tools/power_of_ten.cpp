@@ -5,10 +5,6 @@
 namespace orvalen {
 namespace {
 
-// The doubles nearest to 10^0 .. 10^31 (exact up to 10^22).
-constexpr double kSmallPowers[32] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30, 1e31};
 // The doubles nearest to 10^0, 10^32, 10^64, ..., 10^224.
 constexpr double kLargePowers[8] = {1e0, 1e32, 1e64, 1e96, 1e128, 1e160, 1e192, 1e224};
 constexpr double kPower256 = 1e256;
@@ -29,7 +25,7 @@ double ScaleByPowerOfTen(double value, std::int64_t power) {
     if (power > 0) RaiseOverflow();
     return value * 0.0;
   }
-  const double small = kSmallPowers[n % 32];
+  const double small = kSmallPowersOfTen[n % 32];
   const double large = kLargePowers[(n / 32) % 8];
   if (power > 0) {
     value = CheckedMul(value, small);

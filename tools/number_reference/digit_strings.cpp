@@ -1,6 +1,6 @@
-#include "tools/decimal_digits.h"
+#include "tools/number_reference/digit_strings.h"
 
-namespace orvalen {
+namespace orvalen::reference {
 
 std::string EighteenDigits(std::uint64_t n) {
   std::string digits(18, '0');
@@ -31,4 +31,4 @@ bool IncrementDigits(std::string& digits, std::size_t index) {
   return false;
 }
 
-}  // namespace orvalen
+}  // namespace orvalen::reference
