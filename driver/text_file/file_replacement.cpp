@@ -9,6 +9,8 @@
 #include <climits>
 #include <vector>
 
+#include "driver/text_file/temporary_files.h"
+
 namespace orvalen {
 namespace {
 
@@ -40,6 +42,7 @@ int FollowLinks(const std::string& path, std::string& target) {
   return ELOOP;
 }
 
+// The form IsTemporaryNameOf knows: ".NAME.orvalen-" and eight of 0-9, a-z.
 std::string TemporaryName(const std::string& target, unsigned attempt) {
   const auto slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
@@ -73,10 +76,11 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::Abandon() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  // The temporary file goes while its lock is still held.
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
   if (created_target_) unlink(target_.c_str());
   created_target_ = false;
 }
@@ -96,9 +100,15 @@ int FileReplacement::Begin(const std::string& path) {
     in_place_ = !regular_ || st.st_nlink > 1;
   }
   if (!in_place_) {
+    RemoveStaleTemporaryFiles(target_);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
       std::string name = TemporaryName(target_, attempt);
       fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+      if (fd_ >= 0 && !LockNewTemporaryFile(fd_)) {
+        close(fd_);
+        fd_ = -1;
+        continue;
+      }
       if (fd_ >= 0) {
         temporary_ = std::move(name);
         return 0;
