@@ -24,8 +24,6 @@ namespace {
 using Current = LineList<CurrentBuild>;
 using Legacy = LineList<LegacyBuild>;
 
-constexpr uid_t kNobody = 65534;
-
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
