@@ -3,6 +3,5 @@
 #include "driver/run_driver.h"
 
 int main(int argc, char** argv) {
-  const auto ui = orvalen::OpenUserInterface();
-  return orvalen::RunDriver(argc, argv, *ui);
+  return orvalen::RunDriver(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include "driver/dialogs/application_title.h"
 #include "driver/dialogs/user_dialogs.h"
 #include "driver/existing_file.h"
+#include "driver/information_options.h"
 #include "driver/outermost_level.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
@@ -16,6 +17,33 @@
 
 namespace orvalen {
 namespace {
+
+constexpr std::string_view kUsage =
+    R"(Usage: Orvalen PART-PROGRAM
+       Orvalen --help | -h | --version
+
+Moves every subroutine of a CNC part program (the lines from SUBBEGIN to
+SUBEND) to its own zero point, given by its first rapid move, and shifts the
+rapid move before each SUBCALL the other way, so that the machine still
+reaches the same places. The file is replaced as a whole, never left half
+written.
+
+At the first subroutine it asks "Soll das Programm Optimiert Werden?" (shall
+the program be optimised?): in a window where an X display can be opened,
+otherwise on standard error, answered on standard input: an empty line, j or
+y for yes, n for no; the end of the input counts as yes.
+
+Test mode: with test=1 in section [common] of the settings file beside the
+executable (/usr/bin/Orvalen.ini for /usr/bin/Orvalen) the result goes to the
+part program's path with the extension .tax, and the part program stays as
+it is.
+
+Exit status: 0 after every ordinary run (nothing to do and the answer No
+included), 1 after the failure report.
+
+A part program named like an option is given as ./--help.
+The manual page: man Orvalen
+)";
 
 // Names are UTF-8 bytes.
 std::u16string FileNameText(std::string_view bytes) {
@@ -60,9 +88,10 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
 
 }  // namespace
 
-int RunDriver(int argc, const char* const* argv, UserInterface& ui) {
-  return RunInOutermostLevel(ui, ReportStyle{16, &FileNameText},
-                             [&] { return MainSequence(argc, argv, ui); });
+int RunDriver(int argc, const char* const* argv) {
+  if (const auto status = AnswerInformationOption(argc, argv, "Orvalen", kUsage)) return *status;
+  return RunInOutermostLevel(ReportStyle{16, &FileNameText},
+                             [&](UserInterface& ui) { return MainSequence(argc, argv, ui); });
 }
 
 }  // namespace orvalen

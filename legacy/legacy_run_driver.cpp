@@ -4,6 +4,7 @@
 
 #include "driver/dialogs/application_title.h"
 #include "driver/dialogs/user_dialogs.h"
+#include "driver/information_options.h"
 #include "driver/outermost_level.h"
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
@@ -17,6 +18,30 @@
 
 namespace orvalen {
 namespace {
+
+constexpr std::string_view kUsage =
+    R"(Usage: OrvalenLegacy PART-PROGRAM
+       OrvalenLegacy --help | -h | --version
+
+The older program of Orvalen, on single-byte text: moves every subroutine of
+a CNC part program (the lines from SUBBEGIN to SUBEND) to its own zero point,
+given by its first rapid move, and shifts the rapid move before each SUBCALL
+the other way, so that the machine still reaches the same places.
+
+At the first subroutine it asks "Soll das Programm Optimiert Werden?" (shall
+the program be optimised?): in a window where an X display can be opened,
+otherwise on standard error, answered on standard input: an empty line, j or
+y for yes, n for no; the end of the input counts as yes.
+
+It has no test mode: the result always goes over the part program, which is
+replaced as a whole, never left half written.
+
+Exit status: 0 after every ordinary run (nothing to do and the answer No
+included), 1 after the failure report.
+
+A part program named like an option is given as ./--help.
+The manual page: man OrvalenLegacy
+)";
 
 // Names are single-byte text in the system code page.
 std::u16string FileNameText(std::string_view bytes) {
@@ -48,9 +73,11 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
 
 }  // namespace
 
-int LegacyRunDriver(int argc, const char* const* argv, UserInterface& ui) {
-  return RunInOutermostLevel(ui, ReportStyle{8, &FileNameText},
-                             [&] { return MainSequence(argc, argv, ui); });
+int LegacyRunDriver(int argc, const char* const* argv) {
+  if (const auto status = AnswerInformationOption(argc, argv, "OrvalenLegacy", kUsage))
+    return *status;
+  return RunInOutermostLevel(ReportStyle{8, &FileNameText},
+                             [&](UserInterface& ui) { return MainSequence(argc, argv, ui); });
 }
 
 }  // namespace orvalen

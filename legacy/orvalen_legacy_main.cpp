@@ -3,6 +3,5 @@
 #include "legacy/legacy_run_driver.h"
 
 int main(int argc, char** argv) {
-  const auto ui = orvalen::OpenUserInterface();
-  return orvalen::LegacyRunDriver(argc, argv, *ui);
+  return orvalen::LegacyRunDriver(argc, argv);
 }

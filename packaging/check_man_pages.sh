@@ -9,18 +9,18 @@ check=man_pages
 source "$(dirname "$0")/check_support.sh"
 build=$1 version=$2
 
-need cmake man lexgrog
+need cmake man lexgrog zgrep
 make_work_dir
 install_build "$build" "$work/usr"
 
 export MANWIDTH=80 LC_ALL=C.UTF-8
 declare -A sections=(
-  [Orvalen]="NAME|SYNOPSIS|DESCRIPTION|THE QUESTION|WHAT IS WRITTEN|TEST MODE AND THE SETTINGS FILE|ENCODINGS AND LINE ENDS|MESSAGES|THE FAILURE REPORT|EXIT STATUS|FILES|EXAMPLES|SEE ALSO"
-  [OrvalenLegacy]="NAME|SYNOPSIS|DESCRIPTION|THE QUESTION|WHAT IS WRITTEN|ENCODINGS AND LINE ENDS|MESSAGES|THE FAILURE REPORT|EXIT STATUS|EXAMPLES|SEE ALSO"
+  [Orvalen]="NAME|SYNOPSIS|DESCRIPTION|OPTIONS|THE QUESTION|WHAT IS WRITTEN|TEST MODE AND THE SETTINGS FILE|ENCODINGS AND LINE ENDS|MESSAGES|THE FAILURE REPORT|EXIT STATUS|FILES|EXAMPLES|COPYRIGHT|SEE ALSO"
+  [OrvalenLegacy]="NAME|SYNOPSIS|DESCRIPTION|OPTIONS|THE QUESTION|WHAT IS WRITTEN|ENCODINGS AND LINE ENDS|MESSAGES|THE FAILURE REPORT|EXIT STATUS|EXAMPLES|COPYRIGHT|SEE ALSO"
 )
 for page in Orvalen OrvalenLegacy; do
-  file=$work/usr/share/man/man1/$page.1
-  [[ -f $file ]] || fail "$page.1 is not installed in share/man/man1"
+  file=$work/usr/share/man/man1/$page.1.gz
+  [[ -f $file ]] || fail "$page.1.gz is not installed in share/man/man1"
   found=$(MANPATH=$work/usr/share/man man -w "$page") || fail "man -w $page finds no page"
   [[ $found == "$file" ]] || fail "man -w $page finds $found, not $file"
 
@@ -30,7 +30,7 @@ for page in Orvalen OrvalenLegacy; do
   lexgrog "$file" >/dev/null || fail "whatis cannot read the NAME line of $page.1"
 
   grep -q "Orvalen $version" "$text" || fail "$page.1 does not name the version $version"
-  ! grep -q '@[A-Z_]*@' "$file" || fail "$page.1 holds a placeholder the build left"
+  ! zgrep -q '@[A-Z_]*@' "$file" || fail "$page.1 holds a placeholder the build left"
   IFS='|' read -ra wanted <<<"${sections[$page]}"
   for section in "${wanted[@]}"; do
     grep -qx "$section" "$text" || fail "$page.1 has no section $section"

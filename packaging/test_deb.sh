@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, checks its fields and
-# contents, installs it on this machine with dpkg, runs the installed
+# contents and has lintian check it, installs it on this machine with dpkg, runs the installed
 # Orvalen in test mode on a copy of the example part program, then removes
 # and purges the package and checks that nothing of it is left.
 #
@@ -8,14 +8,14 @@
 # its files or /usr/bin/Orvalen.ini is already on the machine it fails and
 # says so. Whatever happens, it purges what it installed and removes the
 # settings file it wrote.
-#   test_deb.sh CPACK BUILD_DIR SOURCE_DIR VERSION
+#   test_deb.sh CPACK BUILD_DIR SOURCE_DIR VERSION (the package's, with its Debian revision)
 set -euo pipefail
 check=debian_package
 source "$(dirname "$0")/check_support.sh"
 cpack=$1 build=$2 source=$3 version=$4
 
 ((EUID == 0)) || fail "installs a package, so it needs root (as in CI)"
-need "$cpack" dpkg dpkg-deb dpkg-query dpkg-shlibdeps dpkg-architecture readelf flock cmp man \
+need "$cpack" lintian dpkg dpkg-deb dpkg-query dpkg-shlibdeps dpkg-architecture readelf flock cmp man \
   update-mime-database update-desktop-database
 
 # One run at a time on this machine, whichever clone it comes from.
@@ -68,16 +68,24 @@ sort >"$work/expected" <<'EOF'
 /usr/bin/OrvalenLegacy
 /usr/share/applications/orvalen.desktop
 /usr/share/doc/orvalen/README.md
+/usr/share/doc/orvalen/changelog.Debian.gz
+/usr/share/doc/orvalen/copyright
 /usr/share/doc/orvalen/docs/message.png
 /usr/share/doc/orvalen/docs/question.png
 /usr/share/doc/orvalen/docs/report.png
 /usr/share/doc/orvalen/examples/Orvalen.ini
 /usr/share/doc/orvalen/examples/bracket.nc
-/usr/share/man/man1/Orvalen.1
-/usr/share/man/man1/OrvalenLegacy.1
+/usr/share/man/man1/Orvalen.1.gz
+/usr/share/lintian/overrides/orvalen
+/usr/share/man/man1/OrvalenLegacy.1.gz
 /usr/share/mime/packages/orvalen.xml
 EOF
 diff -u "$work/expected" "$work/files" >&2 || fail "the package holds other files than these"
+
+# What Debian's own checker says: no error, and no warning but those that
+# packaging/lintian-overrides gives with their reasons.
+lintian --fail-on error,warning --display-level '>=warning' "$deb" >"$work/lintian.log" 2>&1 ||
+  { cat "$work/lintian.log" >&2; fail "lintian finds errors or warnings that are not overridden"; }
 
 # Every shared library the programs need comes from a package it depends
 # on: dpkg-shlibdeps worked them out.
@@ -102,7 +110,7 @@ while read -r dir; do [[ -d $dir ]] && had_dir[$dir]=1; done <"$work/dirs"
 installed=1
 dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i failed"; }
 [[ $(package_state) == installed ]] || fail "after dpkg -i the package is $(package_state)"
-pages=$(man -aw Orvalen) && grep -qx /usr/share/man/man1/Orvalen.1 <<<"$pages" ||
+pages=$(man -aw Orvalen) && grep -qx /usr/share/man/man1/Orvalen.1.gz <<<"$pages" ||
   fail "man does not find Orvalen(1) in /usr/share/man"
 grep -qx 'text/x.cnc-part-program' /usr/share/mime/types ||
   fail "the file type is not in the MIME database after dpkg -i"

@@ -7,9 +7,12 @@
 //                                 of more than fits
 //   ORVALEN_FAULT_READ_EIO=n      reading fails with EIO after n bytes
 //   ORVALEN_FAULT_FSYNC_EIO=1     fsync fails with EIO
+//   ORVALEN_FAULT_WINDOW_SETUP=1  setting up the windows runs out of memory
+//                                 (XOpenDisplay throws std::bad_alloc)
 // and to tell which files a program opens:
 //   ORVALEN_TRACE_OPENS=file      every path that open() is given is appended
-//                                 to the file, one per line
+//                                 to the file, one per line, and
+//                                 "(XOpenDisplay)" for every try of a display
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +22,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -42,6 +46,7 @@ Call Next(const char* name) {
 long long g_device_left = Setting("ORVALEN_FAULT_DEVICE_BYTES");
 long long g_read_left = Setting("ORVALEN_FAULT_READ_EIO");
 const bool g_fsync_fails = Setting("ORVALEN_FAULT_FSYNC_EIO") == 1;
+const bool g_window_setup_fails = Setting("ORVALEN_FAULT_WINDOW_SETUP") == 1;
 
 template <class Call>
 Call Next(const char* name);
@@ -139,6 +144,14 @@ int fsync(int fd) {
     return -1;
   }
   return next(fd);
+}
+
+// The display as an opaque pointer: the shim needs no X headers.
+void* XOpenDisplay(const char* name) {
+  static const auto next = Next<void* (*)(const char*)>("XOpenDisplay");
+  TraceOpen("(XOpenDisplay)");
+  if (g_window_setup_fails) throw std::bad_alloc();
+  return next(name);
 }
 
 }  // extern "C"

@@ -19,8 +19,8 @@ class UserInterface {
   virtual int Show(WindowKind kind, std::string_view caption, std::string_view text) = 0;
 };
 
-// The dialogs for this process: windows where an X display can be opened,
-// the console dialogs on standard error otherwise.
+// The dialogs for this process: windows where an X display can be opened and
+// the windows can be set up, the console dialogs on standard error otherwise.
 std::unique_ptr<UserInterface> OpenUserInterface();
 
 }  // namespace orvalen

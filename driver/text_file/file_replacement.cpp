@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/text_file/full_path.h"
+#include "driver/text_file/temporary_files.h"
 
 namespace orvalen {
 namespace {
@@ -35,6 +36,7 @@ int FollowLinks(const std::string& path, std::string& target) {
   return ELOOP;
 }
 
+// The form IsTemporaryNameOf knows: ".NAME.orvalen-" and eight of 0-9, a-z.
 std::string TemporaryName(const std::string& target, unsigned attempt) {
   const std::string_view name = FileNameOf(target);
   const std::string folder = target.substr(0, target.size() - name.size());  // with its "/"
@@ -67,10 +69,11 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::Abandon() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  // The temporary file goes while its lock is still held.
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
   if (created_target_) unlink(target_.c_str());
   created_target_ = false;
 }
@@ -90,9 +93,15 @@ int FileReplacement::Begin(const std::string& path) {
     in_place_ = !regular_ || st.st_nlink > 1;
   }
   if (!in_place_) {
+    RemoveStaleTemporaryFiles(target_);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
       std::string name = TemporaryName(target_, attempt);
       fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+      if (fd_ >= 0 && !LockNewTemporaryFile(fd_)) {
+        close(fd_);
+        fd_ = -1;
+        continue;
+      }
       if (fd_ >= 0) {
         temporary_ = std::move(name);
         return 0;

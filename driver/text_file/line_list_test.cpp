@@ -22,8 +22,6 @@ namespace {
 using Current = LineList<CurrentBuild>;
 using Legacy = LineList<LegacyBuild>;
 
-constexpr uid_t kNobody = 65534;
-
 using testing::FolderNames;
 using testing::ReadBytes;
 using testing::WriteBytes;

@@ -1,0 +1,41 @@
+#include "driver/information_options.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace orvalen {
+namespace {
+
+bool WriteOut(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t put = write(STDOUT_FILENO, text.data(), text.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<int> AnswerInformationOption(int argc, const char* const* argv,
+                                           std::string_view program_name, std::string_view usage) {
+  const char* first = nullptr;
+  for (int i = 1; i < argc && first == nullptr; ++i) {
+    if (argv[i] != nullptr && argv[i][0] != '\0') first = argv[i];
+  }
+  if (first == nullptr) return std::nullopt;
+  const std::string_view option = first;
+  bool written = false;
+  if (option == "--help" || option == "-h") {
+    written = WriteOut(usage);
+  } else if (option == "--version") {
+    written = WriteOut(program_name) && WriteOut(" " ORVALEN_VERSION "\n");
+  } else {
+    return std::nullopt;
+  }
+  return written ? 0 : 1;
+}
+
+}  // namespace orvalen
