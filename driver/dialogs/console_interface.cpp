@@ -46,7 +46,9 @@ ConsoleInterface::ConsoleInterface(int input_fd, int output_fd, bool interactive
     : input_fd_(input_fd), output_fd_(output_fd), interactive_(interactive) {}
 
 int ConsoleInterface::Show(WindowKind kind, std::string_view caption, std::string_view text) {
-  Write("[" + std::string(caption) + "]\n" + ConsoleLines(text));
+  std::string shown = "[";
+  shown.append(caption).append("]\n").append(ConsoleLines(text));
+  Write(shown);
   std::string line;
   switch (kind) {
     case WindowKind::kQuestion:
