@@ -41,9 +41,9 @@ class MemoryLines {
     Check(index);
     return lines_[static_cast<std::size_t>(index)];
   }
-  void SetStrings(std::int64_t index, typename Build::Text text) {
+  void SetStrings(std::int64_t index, typename Build::TextView text) {
     Check(index);
-    lines_[static_cast<std::size_t>(index)] = std::move(text);
+    lines_[static_cast<std::size_t>(index)].assign(text);
   }
 
  private:

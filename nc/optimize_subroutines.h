@@ -60,30 +60,40 @@ bool IsRapid(const Words<Build>& words, typename Build::TextView line) {
   return g == 0;
 }
 
-// Two separate read-modify-writes of the stored line, X first.
+// Two separate read-modify-writes of the stored line, X first. The shifted
+// line is built in `buffer`, which the list copies; a line without the
+// letter stays as it is.
 template <class Build, class List>
 void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, double dx, double dy,
-               Dialogs<Build>& dialogs) {
-  lines.SetStrings(index, ShiftAddressValue<Build>(words.x, lines.Strings(index), dx, dialogs));
-  lines.SetStrings(index, ShiftAddressValue<Build>(words.y, lines.Strings(index), dy, dialogs));
+               Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  using TextView = typename Build::TextView;
+  if (ShiftAddressValueInto<Build>(words.x, lines.Strings(index), dx, dialogs, buffer))
+    lines.SetStrings(index, TextView(buffer));
+  if (ShiftAddressValueInto<Build>(words.y, lines.Strings(index), dy, dialogs, buffer))
+    lines.SetStrings(index, TextView(buffer));
 }
 
-// The name of a definition or call: at most 255 characters from `start` on, trimmed.
+// The name of a definition or call: at most 255 characters from `start` on,
+// trimmed; a view into the line.
 template <class Build>
-typename Build::Text NameFrom(typename Build::TextView line, std::int64_t start) {
-  return typename Build::Text(Trim(CopySubstring(line, start, 255)));
+typename Build::TextView NameFrom(typename Build::TextView line, std::int64_t start) {
+  return Trim(CopySubstring(line, start, 255));
 }
 
 }  // namespace nc_detail
 
-// `List` offers Count(), Strings(index) and SetStrings(index, text); an index
-// outside the list raises EStringListError, which the pass does not catch.
+// `List` offers Count(), Strings(index) and SetStrings(index, text view); an
+// index outside the list raises EStringListError, which the pass does not
+// catch. The pass holds a view from Strings only until it next replaces a
+// line, and hands SetStrings a view into a buffer of its own, which the list
+// copies. Nothing is allocated per line.
 template <class Build, class List>
 std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   using namespace nc_detail;
   using TextView = typename Build::TextView;
   const Words<Build> words;
   std::array<TSub<Build>, kSubroutineSlots> table{};  // slot k is table[k - 1]
+  typename Build::Text buffer;                        // the line being shifted
 
   std::int32_t count = 0;
   bool inside = false;
@@ -105,7 +115,8 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
             dialogs.MessageDlg(words.question, DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
         if (answer == kAnswerNo) return 0;
       }
-      typename Build::Text name = NameFrom<Build>(lines.Strings(i), 9);
+      // Copied: the search replaces lines before the name is stored.
+      typename Build::Text name(NameFrom<Build>(lines.Strings(i), 9));
       ++count;
       inside = true;
       // The search passes over SUBEND and SUBBEGIN lines and does not stop at
@@ -120,14 +131,14 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
           found = true;
           zero_x = x;
           zero_y = y;
-          ShiftLine<Build>(words, lines, i, -x, -y, dialogs);
+          ShiftLine<Build>(words, lines, i, -x, -y, dialogs, buffer);
           if (count > kSubroutineSlots) RaiseRangeError();
           table[static_cast<std::size_t>(count - 1)] = {std::move(name), x, y};
           break;
         }
       }
     } else if (inside && found) {
-      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs);
+      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs, buffer);
     }
   }
   if (count < 1) return count;
@@ -138,7 +149,7 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
     if (StartsWithKeyword<Build>(lines.Strings(i), words.begin)) break;
     const std::int64_t p = FirstOccurrence(TextView(words.call), lines.Strings(i));
     if (p == 0) continue;
-    const typename Build::Text name = NameFrom<Build>(lines.Strings(i), p + 7);
+    const TextView name = NameFrom<Build>(lines.Strings(i), p + 7);
     const TSub<Build>* slot = nullptr;
     for (const TSub<Build>& entry : table) {
       if (Build::SameTextIgnoringCase(name, entry.SubName)) {
@@ -154,7 +165,7 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
       dialogs.ShowMessage(words.no_rapid_before_call);
       return 0;
     }
-    ShiftLine<Build>(words, lines, i - 2, slot->OffX, slot->OffY, dialogs);
+    ShiftLine<Build>(words, lines, i - 2, slot->OffX, slot->OffY, dialogs, buffer);
   }
   return count;
 }

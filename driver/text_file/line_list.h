@@ -3,8 +3,10 @@
 // rules type (driver/text_file/line_list_rules.h, legacy/legacy_line_list_rules.h) says
 // how bytes become text and how failures are worded.
 //
-// The text lives in one buffer with an index of line starts; a replaced line
-// lives in a side store, so a load allocates nothing per line. A line holds no
+// The text lives in one buffer with an index of line starts. A replaced line
+// is written over its old text (and the break after it) when it fits there,
+// else into an arena of large blocks, so neither a load nor a replacement
+// allocates anything per line. A line holds no
 // CR or LF; NUL is an ordinary character. The save writes every line followed
 // by CR LF, in the encoding and with the byte-order mark found by the load,
 // and never leaves a half-written file (driver/text_file/file_replacement.h). Files of
@@ -14,11 +16,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "driver/text_file/file_replacement.h"
 #include "driver/text_file/full_path.h"
@@ -44,8 +48,9 @@ class LineList {
   // The text of line `index`; the view stays valid until that line is
   // replaced or the list is loaded again. EStringListError outside 0..Count-1.
   typename Build::TextView Strings(std::int64_t index) const;
-  // Line `index` becomes `text`, unchanged (not cut into lines again).
-  void SetStrings(std::int64_t index, typename Build::Text text);
+  // Line `index` becomes a copy of `text`, unchanged (not cut into lines
+  // again); `text` may be a view of any line of the list, this one included.
+  void SetStrings(std::int64_t index, typename Build::TextView text);
   // Writes every line followed by CR LF to the file at `path`.
   void SaveToFile(const std::string& path) const;
   // The encoding found by the last load; unset before the first one.
@@ -54,10 +59,43 @@ class LineList {
  private:
   using TextView = typename Build::TextView;
 
-  // Marks a line start whose line lives in the side store.
+  // An entry of the index is the start of its line in the text, or, for a
+  // replaced line, one of two flags with where the line is now: kReplaced
+  // alone when it was written over its old place in the text (it then ends
+  // at the first CR or LF there, or where the next line starts), both flags
+  // when it lives in the arena (the rest is the address of its ArenaLine
+  // divided by 8).
   static constexpr std::uint64_t kReplaced = std::uint64_t{1} << 63;
+  static constexpr std::uint64_t kInArena = std::uint64_t{1} << 62;
+  static constexpr std::uint64_t kValue = kInArena - 1;
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   static constexpr std::size_t kSliceUnits = std::size_t{1} << 16;
+  static constexpr std::size_t kArenaBlockBytes = std::size_t{1} << 20;
+
+  // A replaced line that did not fit in its place in the text, followed by
+  // `capacity` characters of which the first `length` are the line.
+  struct alignas(8) ArenaLine {
+    std::uint64_t text_start;  // where its place in the text begins
+    std::uint32_t length;
+    std::uint32_t capacity;
+    Char* Chars() { return reinterpret_cast<Char*>(this + 1); }
+  };
+
+  static ArenaLine* ArenaLineOf(std::uint64_t entry) {
+    return reinterpret_cast<ArenaLine*>(static_cast<std::uintptr_t>((entry & kValue) << 3));
+  }
+  // Where the place of line `index` (or the end of the text, for Count())
+  // begins in the text.
+  std::size_t TextStart(std::int64_t index) const {
+    const std::uint64_t entry = starts_.data()[index];
+    if ((entry & kInArena) == 0) return entry & kValue;
+    return ArenaLineOf(entry)->text_start;
+  }
+  // The text of a line that was replaced.
+  TextView ReplacedLine(std::int64_t index) const;
+  // Room in the arena for a line of `length` characters, with some to spare
+  // for a second replacement.
+  ArenaLine* NewArenaLine(std::size_t text_start, std::size_t length);
 
   // Calls `put` with the text of the file to save, in order: every line, each
   // followed by CR LF.
@@ -65,9 +103,11 @@ class LineList {
   void ForEachPieceToSave(Put&& put) const;
 
   TextBuffer<Char> text_;
-  // The start of every line, then the end of the text.
+  // The entry of every line, then the end of the text.
   TextBuffer<std::uint64_t> starts_;
-  std::unordered_map<std::int32_t, typename Build::Text> replaced_;
+  std::vector<std::unique_ptr<std::byte[]>> arena_;
+  std::byte* arena_free_ = nullptr;  // in the last full-size block of the arena
+  std::size_t arena_free_bytes_ = 0;
   std::int32_t count_ = 0;
   std::optional<TextEncoding> encoding_;
 };
@@ -121,7 +161,9 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
 
   text_ = std::move(text);
   starts_ = std::move(starts);
-  replaced_.clear();
+  arena_.clear();
+  arena_free_ = nullptr;
+  arena_free_bytes_ = 0;
   count_ = count;
   if constexpr (Rules::kHasEncoding) encoding_ = decoder.Encoding();
 }
@@ -130,17 +172,75 @@ template <class Build>
 typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
   const std::uint64_t start = starts_.data()[index];
-  if (start & kReplaced) return replaced_.find(static_cast<std::int32_t>(index))->second;
-  const std::size_t next = starts_.data()[index + 1] & ~kReplaced;
-  const std::size_t end = LineEnd(text_.data(), start, next);
+  if (start & kReplaced) return ReplacedLine(index);
+  const std::size_t end = LineEnd(text_.data(), start, TextStart(index + 1));
   return typename Build::TextView(text_.data() + start, end - start);
 }
 
 template <class Build>
-void LineList<Build>::SetStrings(std::int64_t index, typename Build::Text text) {
+typename Build::TextView LineList<Build>::ReplacedLine(std::int64_t index) const {
+  const std::uint64_t entry = starts_.data()[index];
+  if (entry & kInArena) {
+    ArenaLine* const line = ArenaLineOf(entry);
+    return TextView(line->Chars(), line->length);
+  }
+  const Char* const begin = text_.data() + (entry & kValue);
+  const Char* const next = text_.data() + TextStart(index + 1);
+  const Char* end = begin;
+  while (end != next && *end != Char('\r') && *end != Char('\n')) ++end;
+  return TextView(begin, static_cast<std::size_t>(end - begin));
+}
+
+template <class Build>
+typename LineList<Build>::ArenaLine* LineList<Build>::NewArenaLine(std::size_t text_start,
+                                                                   std::size_t length) {
+  const std::size_t capacity = length + 4 + length / 16;
+  if (capacity > UINT32_MAX) RaiseOutOfMemory();
+  const std::size_t bytes = (sizeof(ArenaLine) + capacity * sizeof(Char) + 7) & ~std::size_t{7};
+  std::byte* place;
+  try {
+    if (bytes > kArenaBlockBytes / 4) {
+      // A long line takes a block of its own; the current block stays open.
+      arena_.push_back(std::make_unique_for_overwrite<std::byte[]>(bytes));
+      place = arena_.back().get();
+    } else {
+      if (bytes > arena_free_bytes_) {
+        arena_.push_back(std::make_unique_for_overwrite<std::byte[]>(kArenaBlockBytes));
+        arena_free_ = arena_.back().get();
+        arena_free_bytes_ = kArenaBlockBytes;
+      }
+      place = arena_free_;
+      arena_free_ += bytes;
+      arena_free_bytes_ -= bytes;
+    }
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory();
+  }
+  auto* const line = new (place) ArenaLine{text_start, 0, static_cast<std::uint32_t>(capacity)};
+  return line;
+}
+
+template <class Build>
+void LineList<Build>::SetStrings(std::int64_t index, typename Build::TextView text) {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  replaced_[static_cast<std::int32_t>(index)] = std::move(text);
-  starts_.data()[index] |= kReplaced;
+  std::uint64_t& entry = starts_.data()[index];
+  const std::size_t start = TextStart(index);
+  const std::size_t room = TextStart(index + 1) - start;
+  // Its old place holds the line when the line is no longer and has no break
+  // of its own, which would end it early; an LF after it ends it there.
+  const auto is_break = [](Char c) { return c == Char('\r') || c == Char('\n'); };
+  if (text.size() <= room && std::none_of(text.begin(), text.end(), is_break)) {
+    Char* const place = text_.data() + start;
+    if (!text.empty()) std::memmove(place, text.data(), text.size() * sizeof(Char));
+    if (text.size() < room) place[text.size()] = Char('\n');
+    entry = kReplaced | start;
+    return;
+  }
+  ArenaLine* line = (entry & kInArena) ? ArenaLineOf(entry) : nullptr;
+  if (line == nullptr || line->capacity < text.size()) line = NewArenaLine(start, text.size());
+  if (!text.empty()) std::memmove(line->Chars(), text.data(), text.size() * sizeof(Char));
+  line->length = static_cast<std::uint32_t>(text.size());
+  entry = kReplaced | kInArena | (reinterpret_cast<std::uintptr_t>(line) >> 3);
 }
 
 template <class Build>
@@ -160,10 +260,10 @@ void LineList<Build>::ForEachPieceToSave(Put&& put) const {
   };
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::uint64_t start = starts_.data()[i];
-    const std::size_t next = starts_.data()[i + 1] & ~kReplaced;
+    const std::size_t next = TextStart(i + 1);
     if (start & kReplaced) {
       put_run(run_end);
-      put(replaced_.find(i)->second);
+      put(ReplacedLine(i));
       put(line_break);
       run = run_end = next;
       continue;
