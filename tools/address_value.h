@@ -69,22 +69,26 @@ double ReadAddressValue(typename Build::TextView letter, typename Build::TextVie
   return Build::ConvertNumberText(pieces->number_text).value;
 }
 
-// The part of a number text that is its normal form: trimmed, without the
-// zeros after a point and then without a trailing point; nothing when its
-// value is zero, whose normal form is "0". A text with an exponent keeps its
-// digits: its trailing zeros belong to the exponent.
+// Drops the zeros after a point and then a trailing point. A text with an
+// exponent keeps its digits: its trailing zeros belong to the exponent.
+template <typename Char>
+std::basic_string_view<Char> WithoutTrailingZeros(std::basic_string_view<Char> text) {
+  static constexpr Char kExponent[] = {Char('E'), Char('e'), Char(0)};
+  const bool has_exponent = text.find_first_of(kExponent) != text.npos;
+  if (text.find(Char('.')) != text.npos && !has_exponent) {
+    while (!text.empty() && text.back() == Char('0')) text.remove_suffix(1);
+  }
+  if (!text.empty() && text.back() == Char('.')) text.remove_suffix(1);
+  return text;
+}
+
+// The part of a number text that is its normal form: trimmed and without
+// trailing zeros; nothing when its value is zero, whose normal form is "0".
 template <class Build>
 std::optional<typename Build::TextView> NormalPart(typename Build::TextView text) {
-  using Char = typename Build::Char;
-  auto tidy = Trim(text);
+  const auto tidy = Trim(text);
   if (Build::ConvertNumberText(tidy).value == 0) return std::nullopt;
-  static constexpr Char kExponent[] = {Char('E'), Char('e'), Char(0)};
-  const bool has_exponent = tidy.find_first_of(kExponent) != tidy.npos;
-  if (tidy.find(Char('.')) != tidy.npos && !has_exponent) {
-    while (!tidy.empty() && tidy.back() == Char('0')) tidy.remove_suffix(1);
-  }
-  if (!tidy.empty() && tidy.back() == Char('.')) tidy.remove_suffix(1);
-  return tidy;
+  return WithoutTrailingZeros(tidy);
 }
 
 // Trims the text and drops the zeros after a point and then a trailing point;
@@ -106,6 +110,11 @@ void AppendFixedPoint(double value, typename Build::Text& out) {
   out.append(formatted.begin(), formatted.end());
 }
 
+// The longest fixed-point text of a coordinate that is tidied without being
+// read back. A longer one (a value from about 1e296 on) is read back, which
+// overflows, as the program always did, from about 1e306 on.
+inline constexpr std::size_t kLongestPlainCoordinate = 300;
+
 // Appends the coordinate normal form of the value to `out`: at most three
 // decimals, rounded by the program's fixed-point formatting, without
 // trailing zeros or point, zero (of either sign) as "0". 7.5 -> "7.5",
@@ -117,12 +126,24 @@ void AppendFixedPoint(double value, typename Build::Text& out) {
 // grown to its longest line this allocates nothing.
 template <class Build>
 void AppendCoordinate(double value, typename Build::Text& out) {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
   const std::size_t at = out.size();
   AppendFixedPoint<Build>(value, out);
-  const auto part = NormalPart<Build>(typename Build::TextView(out.data() + at, out.size() - at));
+  const TextView formatted(out.data() + at, out.size() - at);
+  std::optional<TextView> part;
+  if (formatted.size() <= kLongestPlainCoordinate) {
+    // Plain fixed-point text reads back as zero exactly when all its digits
+    // are zeros; below this length reading it cannot overflow either.
+    const auto nonzero = [](Char c) { return c >= Char('1') && c <= Char('9'); };
+    if (std::any_of(formatted.begin(), formatted.end(), nonzero))
+      part = WithoutTrailingZeros(Trim(formatted));
+  } else {
+    part = NormalPart<Build>(formatted);
+  }
   if (!part) {
     out.resize(at);
-    out.push_back(typename Build::Char('0'));
+    out.push_back(Char('0'));
     return;
   }
   // The normal form lies inside what was appended; it moves to its start.

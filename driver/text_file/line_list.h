@@ -59,15 +59,16 @@ class LineList {
  private:
   using TextView = typename Build::TextView;
 
-  // An entry of the index is the start of its line in the text, or, for a
-  // replaced line, one of two flags with where the line is now: kReplaced
-  // alone when it was written over its old place in the text (it then ends
-  // at the first CR or LF there, or where the next line starts), both flags
-  // when it lives in the arena (the rest is the address of its ArenaLine
-  // divided by 8).
+  // An entry of the index is the start of its line in the text (below 2^31,
+  // as the file is), or, for a replaced line, one of two flags with where
+  // the line is now: kReplaced alone when it was written over its old place
+  // in the text (the start in bits 0 to 30, the length in bits 31 to 61),
+  // both flags when it lives in the arena (the rest is the address of its
+  // ArenaLine divided by 8).
   static constexpr std::uint64_t kReplaced = std::uint64_t{1} << 63;
   static constexpr std::uint64_t kInArena = std::uint64_t{1} << 62;
   static constexpr std::uint64_t kValue = kInArena - 1;
+  static constexpr std::uint64_t kStart = (std::uint64_t{1} << 31) - 1;
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   static constexpr std::size_t kSliceUnits = std::size_t{1} << 16;
   static constexpr std::size_t kArenaBlockBytes = std::size_t{1} << 20;
@@ -88,7 +89,8 @@ class LineList {
   // begins in the text.
   std::size_t TextStart(std::int64_t index) const {
     const std::uint64_t entry = starts_.data()[index];
-    if ((entry & kInArena) == 0) return entry & kValue;
+    if ((entry & kReplaced) == 0) return entry;
+    if ((entry & kInArena) == 0) return entry & kStart;
     return ArenaLineOf(entry)->text_start;
   }
   // The text of a line that was replaced.
@@ -184,11 +186,7 @@ typename Build::TextView LineList<Build>::ReplacedLine(std::int64_t index) const
     ArenaLine* const line = ArenaLineOf(entry);
     return TextView(line->Chars(), line->length);
   }
-  const Char* const begin = text_.data() + (entry & kValue);
-  const Char* const next = text_.data() + TextStart(index + 1);
-  const Char* end = begin;
-  while (end != next && *end != Char('\r') && *end != Char('\n')) ++end;
-  return TextView(begin, static_cast<std::size_t>(end - begin));
+  return TextView(text_.data() + (entry & kStart), (entry & kValue) >> 31);
 }
 
 template <class Build>
@@ -226,14 +224,10 @@ void LineList<Build>::SetStrings(std::int64_t index, typename Build::TextView te
   std::uint64_t& entry = starts_.data()[index];
   const std::size_t start = TextStart(index);
   const std::size_t room = TextStart(index + 1) - start;
-  // Its old place holds the line when the line is no longer and has no break
-  // of its own, which would end it early; an LF after it ends it there.
-  const auto is_break = [](Char c) { return c == Char('\r') || c == Char('\n'); };
-  if (text.size() <= room && std::none_of(text.begin(), text.end(), is_break)) {
-    Char* const place = text_.data() + start;
-    if (!text.empty()) std::memmove(place, text.data(), text.size() * sizeof(Char));
-    if (text.size() < room) place[text.size()] = Char('\n');
-    entry = kReplaced | start;
+  // The line's old place, with the break after it, holds it when it is no longer.
+  if (text.size() <= room) {
+    if (!text.empty()) std::memmove(text_.data() + start, text.data(), text.size() * sizeof(Char));
+    entry = kReplaced | (std::uint64_t{text.size()} << 31) | start;
     return;
   }
   ArenaLine* line = (entry & kInArena) ? ArenaLineOf(entry) : nullptr;
