@@ -19,8 +19,10 @@
 //   whole_program_bench [--megabytes N] [--rounds N] [--folder DIR]
 //                       [--orvalen PATH] [--legacy PATH]
 //   whole_program_bench --linearity [--sizes 1,10,100,1000] [...]
+//   whole_program_bench --generate FILE [--untouched] [--utf8 | --utf16] [--megabytes N]
 // --linearity times the full rewrite of the Windows-1252 program by Orvalen
-// at each size and prints the time per megabyte against their median.
+// at each size and prints the time per megabyte against their median;
+// --generate only writes one program (to profile a run by hand).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -305,6 +307,9 @@ struct Options {
   std::string orvalen = ORVALEN_PROGRAM;
   std::string legacy = ORVALEN_LEGACY_PROGRAM;
   bool linearity = false;
+  std::string generate;
+  Case kind = Case::kFullRewrite;
+  Encoding encoding = Encoding::kWindows1252;
   std::vector<std::uint64_t> sizes = {1, 10, 100, 1000};
 };
 
@@ -330,6 +335,14 @@ Options Parse(int argc, char** argv) {
       o.legacy = value();
     } else if (arg == "--linearity") {
       o.linearity = true;
+    } else if (arg == "--generate") {
+      o.generate = value();
+    } else if (arg == "--untouched") {
+      o.kind = Case::kUntouched;
+    } else if (arg == "--utf8") {
+      o.encoding = Encoding::kUtf8;
+    } else if (arg == "--utf16") {
+      o.encoding = Encoding::kUtf16Le;
     } else if (arg == "--sizes") {
       o.sizes.clear();
       const std::string list = value();
@@ -436,6 +449,10 @@ void Linearity(const Options& o, const std::string& folder) {
 
 int main(int argc, char** argv) {
   const Options o = Parse(argc, argv);
+  if (!o.generate.empty()) {
+    Generate(o.generate, o.kind, o.encoding, o.megabytes * 1000 * 1000);
+    return 0;
+  }
   std::string folder = o.folder + "/orvalen-whole-XXXXXX";
   if (!mkdtemp(folder.data())) Fail("cannot make a folder in " + o.folder);
   log = folder + "/stderr.log";
