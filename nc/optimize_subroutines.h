@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "tools/address_value.h"
 #include "tools/dialogs.h"
@@ -44,11 +46,20 @@ struct Words {
 };
 
 // Keywords are matched at the start of the line, ignoring case and whatever
-// follows them.
+// follows them. A keyword is ASCII, and characters below 0x80 fold alone and
+// one to one in every case comparison, so a difference within the line's
+// leading ASCII characters settles it without the full comparison.
 template <class Build>
 bool StartsWithKeyword(typename Build::TextView line, typename Build::TextView keyword) {
+  using Char = typename Build::Char;
   const auto head = CopySubstring(line, 1, static_cast<std::int64_t>(keyword.size()));
-  return Build::SameTextIgnoringCase(head, keyword);
+  const auto fold = [](Char c) { return c >= Char('a') && c <= Char('z') ? Char(c - 32) : c; };
+  for (std::size_t k = 0; k < head.size(); ++k) {
+    if (static_cast<std::make_unsigned_t<Char>>(head[k]) >= 0x80)
+      return Build::SameTextIgnoringCase(head, keyword);
+    if (fold(head[k]) != fold(keyword[k])) return false;
+  }
+  return head.size() == keyword.size();
 }
 
 // A rapid line is one whose G value rounds to 0. A line without G reads as
@@ -105,10 +116,11 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   // First pass: the definitions. The zero-point search moves the index on,
   // so every line is visited once, by the loop or by a search.
   for (std::int64_t i = 0; i < lines.Count(); ++i) {
-    if (StartsWithKeyword<Build>(lines.Strings(i), words.end)) {
+    const TextView line = lines.Strings(i);
+    if (StartsWithKeyword<Build>(line, words.end)) {
       inside = false;
       found = false;
-    } else if (!inside && StartsWithKeyword<Build>(lines.Strings(i), words.begin)) {
+    } else if (!inside && StartsWithKeyword<Build>(line, words.begin)) {
       if (ask) {
         ask = false;
         const int answer =
@@ -116,17 +128,17 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
         if (answer == kAnswerNo) return 0;
       }
       // Copied: the search replaces lines before the name is stored.
-      typename Build::Text name(NameFrom<Build>(lines.Strings(i), 9));
+      typename Build::Text name(NameFrom<Build>(line, 9));
       ++count;
       inside = true;
       // The search passes over SUBEND and SUBBEGIN lines and does not stop at
       // the end of the list: reading past it is the list-index failure.
       for (;;) {
         ++i;
-        const TextView line = lines.Strings(i);
-        if (!IsRapid<Build>(words, line)) continue;
-        const double x = ReadAddressValue<Build>(words.x, line);
-        const double y = ReadAddressValue<Build>(words.y, line);
+        const TextView candidate = lines.Strings(i);
+        if (!IsRapid<Build>(words, candidate)) continue;
+        const double x = ReadAddressValue<Build>(words.x, candidate);
+        const double y = ReadAddressValue<Build>(words.y, candidate);
         if (x > -99999 && y > -9999) {
           found = true;
           zero_x = x;
@@ -146,10 +158,11 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   // Second pass: the calls in the main part, before the first definition.
   const std::int64_t n = lines.Count();
   for (std::int64_t i = 0; i < n; ++i) {
-    if (StartsWithKeyword<Build>(lines.Strings(i), words.begin)) break;
-    const std::int64_t p = FirstOccurrence(TextView(words.call), lines.Strings(i));
+    const TextView line = lines.Strings(i);
+    if (StartsWithKeyword<Build>(line, words.begin)) break;
+    const std::int64_t p = FirstOccurrence(TextView(words.call), line);
     if (p == 0) continue;
-    const TextView name = NameFrom<Build>(lines.Strings(i), p + 7);
+    const TextView name = NameFrom<Build>(line, p + 7);
     const TSub<Build>* slot = nullptr;
     for (const TSub<Build>& entry : table) {
       if (Build::SameTextIgnoringCase(name, entry.SubName)) {

@@ -73,9 +73,13 @@ double ReadAddressValue(typename Build::TextView letter, typename Build::TextVie
 // exponent keeps its digits: its trailing zeros belong to the exponent.
 template <typename Char>
 std::basic_string_view<Char> WithoutTrailingZeros(std::basic_string_view<Char> text) {
-  static constexpr Char kExponent[] = {Char('E'), Char('e'), Char(0)};
-  const bool has_exponent = text.find_first_of(kExponent) != text.npos;
-  if (text.find(Char('.')) != text.npos && !has_exponent) {
+  bool has_point = false;
+  bool has_exponent = false;
+  for (const Char c : text) {
+    has_point |= c == Char('.');
+    has_exponent |= c == Char('E') || c == Char('e');
+  }
+  if (has_point && !has_exponent) {
     while (!text.empty() && text.back() == Char('0')) text.remove_suffix(1);
   }
   if (!text.empty() && text.back() == Char('.')) text.remove_suffix(1);
