@@ -138,13 +138,29 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   // indexed while it is still in the cache; its last character waits for the
   // next, which says whether a CR there ends a line.
   std::size_t indexed = 0;
+  std::uint64_t consumed = 0;
   for (;;) {
     std::size_t got = 0;
-    if (const int error = reader.Read(piece.get(), piece_bytes, got))
-      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
-    if (got == 0) break;
-    if (!decoder.Feed(std::string_view(piece.get(), got), text))
-      Raise<EEncodingError>(Rules::EncodingFailureMessage());
+    auto read = [&](char* room, std::size_t bytes) {
+      if (const int error = reader.Read(room, bytes, got))
+        Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
+    };
+    // Bytes that are already text are read straight into it. The room asked
+    // for is what is left of the file and a byte to meet its end, so that
+    // the text never has to move.
+    const std::size_t wanted =
+        consumed < size ? std::min<std::uint64_t>(size - consumed + 1, piece_bytes) : piece_bytes;
+    if (char* const room = decoder.DirectRoom(text, wanted)) {
+      read(room, wanted);
+      if (got == 0) break;
+      decoder.CommitDirect(got, text);
+    } else {
+      read(piece.get(), piece_bytes);
+      if (got == 0) break;
+      if (!decoder.Feed(std::string_view(piece.get(), got), text))
+        Raise<EEncodingError>(Rules::EncodingFailureMessage());
+    }
+    consumed += got;
     if (starts.size() == 0 && text.size() > 0) starts.Append(0);
     if (text.size() > indexed + 1) {
       // At most one line start per character.
@@ -305,7 +321,18 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   char* end = out.get();
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
+  // A long run of text that is already the bytes to write is written as it
+  // lies, not copied into a piece first.
+  const bool as_is = encoder.WritesTextAsIs();
+  constexpr std::size_t kLongRun = std::size_t{1} << 14;
   ForEachPieceToSave([&](TextView text) {
+    if (as_is && text.size() >= kLongRun) {
+      if ((end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get()))) ||
+          !file.Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char)))
+        Raise<EWriteError>(Rules::WriteFailureMessage());
+      end = out.get();
+      return;
+    }
     while (!text.empty()) {
       std::size_t slice = std::min(text.size(), slice_units);
       // A surrogate pair stays in one slice.
