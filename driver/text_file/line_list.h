@@ -149,7 +149,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
     // for is what is left of the file and a byte to meet its end, so that
     // the text never has to move.
     const std::size_t wanted =
-        consumed < size ? std::min<std::uint64_t>(size - consumed + 1, piece_bytes) : piece_bytes;
+        consumed <= size ? std::min<std::uint64_t>(size - consumed + 1, piece_bytes) : piece_bytes;
     if (char* const room = decoder.DirectRoom(text, wanted)) {
       read(room, wanted);
       if (got == 0) break;
