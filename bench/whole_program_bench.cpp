@@ -8,7 +8,8 @@
 //   full rewrite  every line inside one of 40 subroutines, so every line is
 //                 shifted in X and Y; the main part only calls them
 //   untouched     one large main part and one small subroutine
-// Every figure is the median of ROUNDS runs (3 by default); each run starts
+// Every figure is the median of ROUNDS runs (3 by default), the time on the
+// clock and (cpu s) the user and system time of the child; each run starts
 // from the freshly copied and flushed file and is followed by a sync, so that
 // no run writes back the pages of another. The peak memory is the child's
 // maximum resident set from wait4; this process stays small (it streams the
@@ -18,11 +19,14 @@
 // encodings of it. Usage:
 //   whole_program_bench [--megabytes N] [--rounds N] [--folder DIR]
 //                       [--orvalen PATH] [--legacy PATH]
+//                       [--other-orvalen PATH] [--other-legacy PATH]
 //   whole_program_bench --linearity [--sizes 1,10,100,1000] [...]
 //   whole_program_bench --generate FILE [--untouched] [--utf8 | --utf16] [--megabytes N]
 // --linearity times the full rewrite of the Windows-1252 program by Orvalen
 // at each size and prints the time per megabyte against their median;
-// --generate only writes one program (to profile a run by hand).
+// --generate only writes one program (to profile a run by hand); the
+// --other- programs (another build, say the one before a change) run in the
+// same rounds, one after the other, so that both see the same machine.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -209,6 +213,7 @@ void Generate(const std::string& path, Case kind, Encoding encoding, std::uint64
 
 struct Run {
   double seconds;
+  double cpu_seconds;  // user and system time of the child
   long peak_kib;
 };
 
@@ -241,7 +246,9 @@ Run Spawn(std::vector<std::string> args, const std::string& out = "/dev/null") {
   if (wait4(pid, &status, 0, &usage) != pid) Fail("wait4 failed");
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(args[0] + " failed; see " + log);
-  return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
+  const auto cpu = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  return {std::chrono::duration<double>(end - start).count(),
+          cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
 }
 
 // A fresh working copy of the pristine file, flushed so that writing it back
@@ -293,6 +300,7 @@ Run Median(std::vector<Run> runs) {
     return v[v.size() / 2];
   };
   return {middle([](const Run& r) { return r.seconds; }),
+          middle([](const Run& r) { return r.cpu_seconds; }),
           static_cast<long>(middle([](const Run& r) { return double(r.peak_kib); }))};
 }
 
@@ -306,6 +314,8 @@ struct Options {
   std::string folder;
   std::string orvalen = ORVALEN_PROGRAM;
   std::string legacy = ORVALEN_LEGACY_PROGRAM;
+  std::string other_orvalen;  // other builds, run in the same rounds
+  std::string other_legacy;
   bool linearity = false;
   std::string generate;
   Case kind = Case::kFullRewrite;
@@ -333,6 +343,10 @@ Options Parse(int argc, char** argv) {
       o.orvalen = value();
     } else if (arg == "--legacy") {
       o.legacy = value();
+    } else if (arg == "--other-orvalen") {
+      o.other_orvalen = value();
+    } else if (arg == "--other-legacy") {
+      o.other_legacy = value();
     } else if (arg == "--linearity") {
       o.linearity = true;
     } else if (arg == "--generate") {
@@ -362,9 +376,9 @@ void PrintRow(const char* encoding, const char* kind, const char* program, const
               std::uint64_t size, const Run& cp, const Run& synced, const Run* mawk) {
   char mawk_ratio[16] = "";
   if (mawk) std::snprintf(mawk_ratio, sizeof mawk_ratio, "%.3f", r.seconds / mawk->seconds);
-  std::printf("%-16s %-13s %-14s %8.3f %7.2f %8.2f %7s %8.1f %9.1f %6.2f\n", encoding, kind,
-              program, r.seconds, r.seconds / cp.seconds, r.seconds / synced.seconds, mawk_ratio,
-              double(size) / 1e6 / r.seconds, r.peak_kib / 1024.0,
+  std::printf("%-16s %-13s %-14s %7.3f %7.3f %7.2f %8.2f %7s %7.1f %9.1f %6.2f\n", encoding, kind,
+              program, r.seconds, r.cpu_seconds, r.seconds / cp.seconds, r.seconds / synced.seconds,
+              mawk_ratio, double(size) / 1e6 / r.seconds, r.peak_kib / 1024.0,
               r.peak_kib * 1024.0 / double(size));
   std::fflush(stdout);
 }
@@ -376,21 +390,25 @@ void Table(const Options& o, const std::string& folder) {
   const std::string awk_out = folder + "/mawk.out";
   std::printf("%llu MB programs, median of %d; x cp+fsync = time / (cp, then sync of the copy)\n",
               static_cast<unsigned long long>(o.megabytes), o.rounds);
-  std::printf("%-16s %-13s %-14s %8s %7s %8s %7s %8s %9s %6s\n", "file", "case", "program",
-              "time s", "x cp", "x cp+fs", "x mawk", "MB/s", "peak MiB", "x size");
+  std::printf("%-16s %-13s %-14s %7s %7s %7s %8s %7s %7s %9s %6s\n", "file", "case", "program",
+              "time s", "cpu s", "x cp", "x cp+fs", "x mawk", "MB/s", "peak MiB", "x size");
   for (const Case kind : {Case::kFullRewrite, Case::kUntouched}) {
     Run mawk{};
     for (const Encoding encoding : {Encoding::kWindows1252, Encoding::kUtf8, Encoding::kUtf16Le}) {
       Generate(pristine, kind, encoding, o.megabytes * 1000 * 1000);
       const std::uint64_t size = SizeOf(pristine);
       const bool single_byte = encoding == Encoding::kWindows1252;
-      std::vector<Run> cp, synced, awk, current, legacy;
+      std::vector<Run> cp, synced, awk, current, legacy, other_current, other_legacy;
       for (int round = 0; round < o.rounds; ++round) {
         cp.push_back(RunCopy(pristine, copy, false));
         synced.push_back(RunCopy(pristine, copy, true));
         if (single_byte) awk.push_back(RunMawk(pristine, awk_out));
         current.push_back(RunProgram(o.orvalen, pristine, work));
         if (single_byte) legacy.push_back(RunProgram(o.legacy, pristine, work));
+        if (!o.other_orvalen.empty())
+          other_current.push_back(RunProgram(o.other_orvalen, pristine, work));
+        if (single_byte && !o.other_legacy.empty())
+          other_legacy.push_back(RunProgram(o.other_legacy, pristine, work));
       }
       if (single_byte) mawk = Median(awk);
       const Run c = Median(cp), s = Median(synced);
@@ -401,6 +419,10 @@ void Table(const Options& o, const std::string& folder) {
       PrintRow(name, NameOf(kind), "Orvalen", Median(current), size, c, s, &mawk);
       if (single_byte)
         PrintRow(name, NameOf(kind), "OrvalenLegacy", Median(legacy), size, c, s, &mawk);
+      if (!other_current.empty())
+        PrintRow(name, NameOf(kind), "other Orvalen", Median(other_current), size, c, s, &mawk);
+      if (!other_legacy.empty())
+        PrintRow(name, NameOf(kind), "other Legacy", Median(other_legacy), size, c, s, &mawk);
       unlink(pristine.c_str());
       unlink(work.c_str());
     }
