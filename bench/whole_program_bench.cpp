@@ -18,6 +18,7 @@
 // for both), and the mawk figure of a case is the anchor for all three
 // encodings of it. Usage:
 //   whole_program_bench [--megabytes N] [--rounds N] [--folder DIR]
+//                       [--full-rewrite | --untouched]
 //                       [--orvalen PATH] [--legacy PATH]
 //                       [--other-orvalen PATH] [--other-legacy PATH]
 //   whole_program_bench --linearity [--sizes 1,10,100,1000] [...]
@@ -317,6 +318,7 @@ struct Options {
   std::string other_orvalen;  // other builds, run in the same rounds
   std::string other_legacy;
   bool linearity = false;
+  std::vector<Case> cases = {Case::kFullRewrite, Case::kUntouched};
   std::string generate;
   Case kind = Case::kFullRewrite;
   Encoding encoding = Encoding::kWindows1252;
@@ -353,6 +355,9 @@ Options Parse(int argc, char** argv) {
       o.generate = value();
     } else if (arg == "--untouched") {
       o.kind = Case::kUntouched;
+      o.cases = {Case::kUntouched};
+    } else if (arg == "--full-rewrite") {
+      o.cases = {Case::kFullRewrite};
     } else if (arg == "--utf8") {
       o.encoding = Encoding::kUtf8;
     } else if (arg == "--utf16") {
@@ -392,7 +397,7 @@ void Table(const Options& o, const std::string& folder) {
               static_cast<unsigned long long>(o.megabytes), o.rounds);
   std::printf("%-16s %-13s %-14s %7s %7s %7s %8s %7s %7s %9s %6s\n", "file", "case", "program",
               "time s", "cpu s", "x cp", "x cp+fs", "x mawk", "MB/s", "peak MiB", "x size");
-  for (const Case kind : {Case::kFullRewrite, Case::kUntouched}) {
+  for (const Case kind : o.cases) {
     Run mawk{};
     for (const Encoding encoding : {Encoding::kWindows1252, Encoding::kUtf8, Encoding::kUtf16Le}) {
       Generate(pristine, kind, encoding, o.megabytes * 1000 * 1000);
