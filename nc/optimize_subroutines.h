@@ -8,7 +8,9 @@
 
 #include <array>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "tools/address_value.h"
 #include "tools/build_policy.h"
@@ -59,11 +61,20 @@ struct Words {
 };
 
 // Keywords are matched at the start of the line, ignoring case and whatever
-// follows them.
+// follows them. A keyword is ASCII, and characters below 0x80 fold alone and
+// one to one in every case comparison, so a difference within the line's
+// leading ASCII characters settles it without the full comparison.
 template <BuildPolicy Build>
 bool StartsWithKeyword(typename Build::TextView line, typename Build::TextView keyword) {
+  using Char = typename Build::Char;
   const auto head = CopySubstring(line, 1, static_cast<std::int64_t>(keyword.size()));
-  return Build::SameTextIgnoringCase(head, keyword);
+  const auto fold = [](Char c) { return c >= Char('a') && c <= Char('z') ? Char(c - 32) : c; };
+  for (std::size_t k = 0; k < head.size(); ++k) {
+    if (static_cast<std::make_unsigned_t<Char>>(head[k]) >= 0x80)
+      return Build::SameTextIgnoringCase(head, keyword);
+    if (fold(head[k]) != fold(keyword[k])) return false;
+  }
+  return head.size() == keyword.size();
 }
 
 // A rapid line is one whose G value rounds to 0. A line without G reads as
@@ -75,28 +86,40 @@ bool IsRapid(const Words<Build>& words, typename Build::TextView line) {
   return g == 0;
 }
 
-// Two separate read-modify-writes of the stored line, X first.
+// Two separate read-modify-writes of the stored line, X first. The shifted
+// line is built in `buffer`, which the list copies; a line without the
+// letter stays as it is.
 template <BuildPolicy Build, ProgramLines<Build> List>
 void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, double dx, double dy,
-               Dialogs<Build>& dialogs) {
-  lines.SetStrings(index, ShiftAddressValue<Build>(words.x, lines.Strings(index), dx, dialogs));
-  lines.SetStrings(index, ShiftAddressValue<Build>(words.y, lines.Strings(index), dy, dialogs));
+               Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  using TextView = typename Build::TextView;
+  if (ShiftAddressValueInto<Build>(words.x, lines.Strings(index), dx, dialogs, buffer))
+    lines.SetStrings(index, TextView(buffer));
+  if (ShiftAddressValueInto<Build>(words.y, lines.Strings(index), dy, dialogs, buffer))
+    lines.SetStrings(index, TextView(buffer));
 }
 
-// The name of a definition or call: at most 255 characters from `start` on, trimmed.
+// The name of a definition or call: at most 255 characters from `start` on,
+// trimmed; a view into the line.
 template <BuildPolicy Build>
-typename Build::Text NameFrom(typename Build::TextView line, std::int64_t start) {
-  return typename Build::Text(Trim(CopySubstring(line, start, 255)));
+typename Build::TextView NameFrom(typename Build::TextView line, std::int64_t start) {
+  return Trim(CopySubstring(line, start, 255));
 }
 
 }  // namespace nc_detail
 
+// `List` offers Count(), Strings(index) and SetStrings(index, text view); an
+// index outside the list raises EStringListError, which the pass does not
+// catch. The pass holds a view from Strings only until it next replaces a
+// line, and hands SetStrings a view into a buffer of its own, which the list
+// copies. Nothing is allocated per line.
 template <BuildPolicy Build, ProgramLines<Build> List>
 std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   using namespace nc_detail;
   using TextView = typename Build::TextView;
   const Words<Build> words;
   std::array<TSub<Build>, kSubroutineSlots> table{};  // slot k is table[k - 1]
+  typename Build::Text buffer;                        // the line being shifted
 
   std::int32_t count = 0;
   bool inside = false;
@@ -108,39 +131,41 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   // First pass: the definitions. The zero-point search moves the index on,
   // so every line is visited once, by the loop or by a search.
   for (std::int64_t i = 0; i < lines.Count(); ++i) {
-    if (StartsWithKeyword<Build>(lines.Strings(i), words.end)) {
+    const TextView line = lines.Strings(i);
+    if (StartsWithKeyword<Build>(line, words.end)) {
       inside = false;
       found = false;
-    } else if (!inside && StartsWithKeyword<Build>(lines.Strings(i), words.begin)) {
+    } else if (!inside && StartsWithKeyword<Build>(line, words.begin)) {
       if (ask) {
         ask = false;
         const int answer =
             dialogs.MessageDlg(words.question, DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
         if (answer == kAnswerNo) return 0;
       }
-      typename Build::Text name = NameFrom<Build>(lines.Strings(i), 9);
+      // Copied: the search replaces lines before the name is stored.
+      typename Build::Text name(NameFrom<Build>(line, 9));
       ++count;
       inside = true;
       // The search passes over SUBEND and SUBBEGIN lines and does not stop at
       // the end of the list: reading past it is the list-index failure.
       for (;;) {
         ++i;
-        const TextView line = lines.Strings(i);
-        if (!IsRapid<Build>(words, line)) continue;
-        const double x = ReadAddressValue<Build>(words.x, line);
-        const double y = ReadAddressValue<Build>(words.y, line);
+        const TextView candidate = lines.Strings(i);
+        if (!IsRapid<Build>(words, candidate)) continue;
+        const double x = ReadAddressValue<Build>(words.x, candidate);
+        const double y = ReadAddressValue<Build>(words.y, candidate);
         if (x > -99999 && y > -9999) {
           found = true;
           zero_x = x;
           zero_y = y;
-          ShiftLine<Build>(words, lines, i, -x, -y, dialogs);
+          ShiftLine<Build>(words, lines, i, -x, -y, dialogs, buffer);
           if (count > kSubroutineSlots) RaiseRangeError();
           table[static_cast<std::size_t>(count - 1)] = {std::move(name), x, y};
           break;
         }
       }
     } else if (inside && found) {
-      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs);
+      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs, buffer);
     }
   }
   if (count < 1) return count;
@@ -148,10 +173,11 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   // Second pass: the calls in the main part, before the first definition.
   const std::int64_t n = lines.Count();
   for (std::int64_t i = 0; i < n; ++i) {
-    if (StartsWithKeyword<Build>(lines.Strings(i), words.begin)) break;
-    const std::int64_t p = FirstOccurrence(TextView(words.call), lines.Strings(i));
+    const TextView line = lines.Strings(i);
+    if (StartsWithKeyword<Build>(line, words.begin)) break;
+    const std::int64_t p = FirstOccurrence(TextView(words.call), line);
     if (p == 0) continue;
-    const typename Build::Text name = NameFrom<Build>(lines.Strings(i), p + 7);
+    const TextView name = NameFrom<Build>(line, p + 7);
     const TSub<Build>* slot = nullptr;
     for (const TSub<Build>& entry : table) {
       if (Build::SameTextIgnoringCase(name, entry.SubName)) {
@@ -167,7 +193,7 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
       dialogs.ShowMessage(words.no_rapid_before_call);
       return 0;
     }
-    ShiftLine<Build>(words, lines, i - 2, slot->OffX, slot->OffY, dialogs);
+    ShiftLine<Build>(words, lines, i - 2, slot->OffX, slot->OffY, dialogs, buffer);
   }
   return count;
 }

@@ -13,6 +13,8 @@
 // number, and a failed conversion still gives its partial value.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -68,62 +70,143 @@ double ReadAddressValue(typename Build::TextView letter, typename Build::TextVie
   return Build::ConvertNumberText(pieces->number_text).value;
 }
 
-// Trims the text and drops the zeros after a point and then a trailing point;
-// a text whose value is zero becomes "0". "100" keeps its zeros, "3." gives
-// "3", "-0.000" gives "0". A text with an exponent keeps its digits: its
-// trailing zeros belong to the exponent.
-template <BuildPolicy Build>
-typename Build::Text NormalizeNumberText(typename Build::TextView text) {
-  using Char = typename Build::Char;
-  auto tidy = Trim(text);
-  if (Build::ConvertNumberText(tidy).value == 0) return typename Build::Text(1, Char('0'));
-  const bool has_exponent = tidy.find_first_of(Widen<Char>("Ee")) != tidy.npos;
-  if (tidy.find(Char('.')) != tidy.npos && !has_exponent) {
-    while (!tidy.empty() && tidy.back() == Char('0')) tidy.remove_suffix(1);
+// Drops the zeros after a point and then a trailing point. A text with an
+// exponent keeps its digits: its trailing zeros belong to the exponent.
+template <typename Char>
+std::basic_string_view<Char> WithoutTrailingZeros(std::basic_string_view<Char> text) {
+  bool has_point = false;
+  bool has_exponent = false;
+  for (const Char c : text) {
+    has_point |= c == Char('.');
+    has_exponent |= c == Char('E') || c == Char('e');
   }
-  if (!tidy.empty() && tidy.back() == Char('.')) tidy.remove_suffix(1);
-  return typename Build::Text(tidy);
+  if (has_point && !has_exponent) {
+    while (!text.empty() && text.back() == Char('0')) text.remove_suffix(1);
+  }
+  if (!text.empty() && text.back() == Char('.')) text.remove_suffix(1);
+  return text;
 }
 
-// The coordinate normal form: at most three decimals, rounded by the
-// program's fixed-point formatting, without trailing zeros or point, zero
-// (of either sign) as "0". 7.5 -> "7.5", 100 -> "100", -0.0004 -> "0".
-// Values whose formatting would take the exponent form are written as plain
-// digits instead, so that the line can be read back: 1e36 -> "1" and 36
-// zeros, 1e-36 -> "0". (Coordinates stay far below 1e300; from about 1e306
-// on, reading the text back for the zero test overflows and raises EOverflow
-// in the current program.)
+// The part of a number text that is its normal form: trimmed and without
+// trailing zeros; nothing when its value is zero, whose normal form is "0".
+template <BuildPolicy Build>
+std::optional<typename Build::TextView> NormalPart(typename Build::TextView text) {
+  const auto tidy = Trim(text);
+  if (Build::ConvertNumberText(tidy).value == 0) return std::nullopt;
+  return WithoutTrailingZeros(tidy);
+}
+
+// Trims the text and drops the zeros after a point and then a trailing point;
+// a text whose value is zero becomes "0". "100" keeps its zeros, "3." gives
+// "3", "-0.000" gives "0".
+template <BuildPolicy Build>
+typename Build::Text NormalizeNumberText(typename Build::TextView text) {
+  const auto part = NormalPart<Build>(text);
+  if (!part) return typename Build::Text(1, typename Build::Char('0'));
+  return typename Build::Text(*part);
+}
+
+// Appends the program's fixed-point text of the value (three decimals, never
+// the exponent form), widened to the program's characters. The one place
+// where a coordinate meets the formatter.
+template <BuildPolicy Build>
+void AppendFixedPoint(double value, typename Build::Text& out) {
+  char formatted[kFixedPointCapacity];
+  const std::size_t length = Build::WriteFixedPoint(value, ExponentForm::kNever, formatted);
+  out.append(formatted, formatted + length);
+}
+
+// The longest fixed-point text of a coordinate that is tidied without being
+// read back. A longer one (a value from about 1e296 on) is read back, which
+// overflows, as the program always did, from about 1e306 on.
+inline constexpr std::size_t kLongestPlainCoordinate = 300;
+
+// Appends the coordinate normal form of the value to `out`: at most three
+// decimals, rounded by the program's fixed-point formatting, without
+// trailing zeros or point, zero (of either sign) as "0". 7.5 -> "7.5",
+// 100 -> "100", -0.0004 -> "0". Values whose formatting would take the
+// exponent form are written as plain digits instead, so that the line can be
+// read back: 1e36 -> "1" and 36 zeros, 1e-36 -> "0". (Coordinates stay far
+// below 1e300; from about 1e306 on, reading the text back for the zero test
+// overflows and raises EOverflow in the current program.) Once `out` has
+// grown to its longest line this allocates nothing.
+template <BuildPolicy Build>
+void AppendCoordinate(double value, typename Build::Text& out) {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  const std::size_t at = out.size();
+  AppendFixedPoint<Build>(value, out);
+  const TextView formatted(out.data() + at, out.size() - at);
+  std::optional<TextView> part;
+  if (formatted.size() <= kLongestPlainCoordinate) {
+    // Plain fixed-point text reads back as zero exactly when all its digits
+    // are zeros; below this length reading it cannot overflow either.
+    const auto nonzero = [](Char c) { return c >= Char('1') && c <= Char('9'); };
+    if (std::any_of(formatted.begin(), formatted.end(), nonzero))
+      part = WithoutTrailingZeros(Trim(formatted));
+  } else {
+    part = NormalPart<Build>(formatted);
+  }
+  if (!part) {
+    out.resize(at);
+    out.push_back(Char('0'));
+    return;
+  }
+  // The normal form lies inside what was appended; it moves to its start.
+  const std::size_t from = static_cast<std::size_t>(part->data() - out.data());
+  const std::size_t length = part->size();
+  std::copy(out.begin() + static_cast<std::ptrdiff_t>(from),
+            out.begin() + static_cast<std::ptrdiff_t>(from + length),
+            out.begin() + static_cast<std::ptrdiff_t>(at));
+  out.resize(at + length);
+}
+
+// The coordinate normal form as a text of its own.
 template <BuildPolicy Build>
 typename Build::Text FormatCoordinate(double value) {
-  const auto formatted = Build::FormatFixedPoint(value, ExponentForm::kNever);
-  const auto wide = Widen<typename Build::Char>(formatted);
-  return NormalizeNumberText<Build>(wide);
+  typename Build::Text text;
+  AppendCoordinate<Build>(value, text);
+  return text;
 }
 
 // Adds the offset to the number after the first occurrence of the letter and
 // writes the sum back in the coordinate normal form; everything around the
 // number stays as it was, also beyond the 255 characters after the letter. A
-// line without the letter comes back unchanged. A number text that does not
-// convert is told through dialogs ("Error during convert Number:" and the
-// line) and the shift goes on with the partial value of the conversion.
+// number text that does not convert is told through dialogs ("Error during
+// convert Number:" and the line) and the shift goes on with the partial value
+// of the conversion. The shifted line replaces what `out` held; a line
+// without the letter gives false and leaves `out` alone. `out` is the
+// caller's to reuse, so that shifting line after line allocates nothing; it
+// must not be the text that `line` views.
+template <BuildPolicy Build>
+bool ShiftAddressValueInto(typename Build::TextView letter, typename Build::TextView line,
+                           double offset, Dialogs<Build>& dialogs, typename Build::Text& out) {
+  const auto pieces = CutAtAddress(letter, line);
+  if (!pieces) return false;
+  const auto number = Build::ConvertNumberText(pieces->number_text);
+  if (number.error_position != 0) {
+    typename Build::Text message = Widen<typename Build::Char>("Error during convert Number:");
+    message += line;
+    dialogs.ShowMessage(message);
+  }
+  const double sum = Build::AddOffset(number.value, offset);
+  out.assign(pieces->prefix);
+  AppendCoordinate<Build>(sum, out);
+  out += pieces->suffix;
+  out += pieces->beyond_tail;
+  return true;
+}
+
+// The same, giving the shifted line; a line without the letter comes back
+// unchanged.
 template <BuildPolicy Build>
 typename Build::Text ShiftAddressValue(typename Build::TextView letter,
                                        typename Build::TextView line, double offset,
                                        Dialogs<Build>& dialogs) {
-  using Text = typename Build::Text;
-  const auto pieces = CutAtAddress(letter, line);
-  if (!pieces) return Text(line);
-  const auto number = Build::ConvertNumberText(pieces->number_text);
-  if (number.error_position != 0) {
-    Text message = Widen<typename Build::Char>("Error during convert Number:");
-    message += line;
-    dialogs.ShowMessage(message);
-  }
-  Text result(pieces->prefix);
-  result += FormatCoordinate<Build>(Build::AddOffset(number.value, offset));
-  result += pieces->suffix;
-  result += pieces->beyond_tail;
-  return result;
+  typename Build::Text shifted;
+  if (!ShiftAddressValueInto<Build>(letter, line, offset, dialogs, shifted))
+    return typename Build::Text(line);
+  return shifted;
 }
 
 }  // namespace orvalen

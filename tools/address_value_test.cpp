@@ -9,6 +9,7 @@
 
 #include "legacy/legacy_build.h"
 #include "tools/current_build.h"
+#include "tools/failure.h"
 #include "tools/recording_dialogs.h"
 
 namespace orvalen {
@@ -118,6 +119,28 @@ TYPED_TEST(AddressValue, FormatsCoordinatesWithAtMostThreeDecimals) {
   const auto huge = FormatCoordinate<TypeParam>(std::ldexp(1.0, 130));
   EXPECT_EQ(40u, huge.size());  // 2^130 has 40 digits
   EXPECT_EQ(huge.npos, huge.find_first_not_of(this->T("0123456789")));
+}
+
+// Formatted coordinates up to a length are tidied without being read back;
+// on both sides of that length the result, or the failure, is the one that
+// reading the text back gives.
+TYPED_TEST(AddressValue, CoordinatesAgreeWithReadingTheFormattedTextBack) {
+  auto outcome = [this](auto&& make) -> std::string {
+    try {
+      return this->Narrow(make());
+    } catch (const Failure& failure) {
+      return failure.KindName();
+    }
+  };
+  for (const double magnitude :
+       {0.0, 4e-4, 5e-4, 0.25, 1e15, 1e294, 1e295, 1e296, 1e297, 1e305, 1e306, 1e307}) {
+    for (const double value : {magnitude, -magnitude}) {
+      const auto formatted = TypeParam::FormatFixedPoint(value, ExponentForm::kNever);
+      EXPECT_EQ(outcome([&] { return NormalizeNumberText<TypeParam>(this->T(formatted)); }),
+                outcome([&] { return FormatCoordinate<TypeParam>(value); }))
+          << value << " is " << formatted.size() << " characters";
+    }
+  }
 }
 
 TYPED_TEST(AddressValue, NormalizesNumberTexts) {

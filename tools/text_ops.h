@@ -6,6 +6,8 @@
 //   CopySubstring(u"ABCDEF", 3, 2)   -> u"CD"   (start below 1 counts as 1)
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,12 +24,30 @@ std::basic_string_view<Char> Trim(std::basic_string_view<Char> text) {
   return text.substr(begin, end - begin);
 }
 
+// Most lines hold the pattern's first character seldom or never: blocks of
+// 16 characters without it are passed over by a loop of fixed length that
+// the compiler turns into vector code.
 template <typename Char>
 std::int64_t FirstOccurrence(std::basic_string_view<Char> pattern,
                              std::basic_string_view<Char> text) {
   if (pattern.empty() || pattern.size() > text.size()) return 0;
-  const std::size_t found = text.find(pattern);
-  return found == std::basic_string_view<Char>::npos ? 0 : static_cast<std::int64_t>(found) + 1;
+  const Char first = pattern[0];
+  const Char* const p = text.data();
+  const std::size_t starts = text.size() - pattern.size() + 1;  // places it may start at
+  const auto at = [&](std::size_t i) {
+    return p[i] == first && std::equal(pattern.begin() + 1, pattern.end(), p + i + 1);
+  };
+  std::size_t i = 0;
+  for (; starts - i >= 16; i += 16) {
+    bool any = false;
+    for (std::size_t k = 0; k < 16; ++k) any |= p[i + k] == first;
+    if (!any) continue;
+    for (std::size_t k = 0; k < 16; ++k)
+      if (at(i + k)) return static_cast<std::int64_t>(i + k) + 1;
+  }
+  for (; i < starts; ++i)
+    if (at(i)) return static_cast<std::int64_t>(i) + 1;
+  return 0;
 }
 
 template <typename Char>

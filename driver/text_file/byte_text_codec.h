@@ -19,6 +19,9 @@ class ByteTextDecoder {
     return true;
   }
   bool Finish(TextBuffer<char>&) { return true; }
+  // The bytes are the text: they may be read straight into its room.
+  char* DirectRoom(TextBuffer<char>& out, std::size_t bytes) { return out.AppendSpace(bytes); }
+  void CommitDirect(std::size_t bytes, TextBuffer<char>& out) { out.Commit(bytes); }
 };
 
 class ByteTextEncoder {
@@ -30,6 +33,8 @@ class ByteTextEncoder {
     return out + text.size();
   }
   std::uint64_t Measure(std::string_view text) const { return text.size(); }
+  // The text is the bytes: it may be written as it lies.
+  bool WritesTextAsIs() const { return true; }
 };
 
 }  // namespace orvalen

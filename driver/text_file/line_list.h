@@ -3,8 +3,10 @@
 // rules type (driver/text_file/line_list_rules.h, legacy/legacy_line_list_rules.h) says
 // how bytes become text and how failures are worded.
 //
-// The text lives in one buffer with an index of line starts; a replaced line
-// lives in a side store, so a load allocates nothing per line. A line holds no
+// The text lives in one buffer with an index of line starts. A replaced line
+// is written over its old text (and the break after it) when it fits there,
+// else into an arena of large blocks, so neither a load nor a replacement
+// allocates anything per line. A line holds no
 // CR or LF; NUL is an ordinary character. The save writes every line followed
 // by CR LF, in the encoding and with the byte-order mark found by the load,
 // and never leaves a half-written file (driver/text_file/file_replacement.h). Files of
@@ -14,11 +16,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "driver/text_file/file_replacement.h"
 #include "driver/text_file/full_path.h"
@@ -48,7 +52,7 @@ class LineList {
   // replaced or the list is loaded again. EStringListError outside 0..Count-1.
   typename Build::TextView Strings(std::int64_t index) const;
   // Line `index` becomes a copy of `text`, unchanged (not cut into lines
-  // again).
+  // again); `text` may be a view of any line of the list, this one included.
   void SetStrings(std::int64_t index, typename Build::TextView text);
   // Writes every line followed by CR LF to the file at `path`.
   void SaveToFile(const std::string& path) const;
@@ -58,10 +62,45 @@ class LineList {
  private:
   using TextView = typename Build::TextView;
 
-  // Marks a line start whose line lives in the side store.
+  // An entry of the index is the start of its line in the text (below 2^31,
+  // as the file is), or, for a replaced line, one of two flags with where
+  // the line is now: kReplaced alone when it was written over its old place
+  // in the text (the start in bits 0 to 30, the length in bits 31 to 61),
+  // both flags when it lives in the arena (the rest is the address of its
+  // ArenaLine divided by 8).
   static constexpr std::uint64_t kReplaced = std::uint64_t{1} << 63;
+  static constexpr std::uint64_t kInArena = std::uint64_t{1} << 62;
+  static constexpr std::uint64_t kValue = kInArena - 1;
+  static constexpr std::uint64_t kStart = (std::uint64_t{1} << 31) - 1;
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   static constexpr std::size_t kSliceUnits = std::size_t{1} << 16;
+  static constexpr std::size_t kArenaBlockBytes = std::size_t{1} << 20;
+
+  // A replaced line that did not fit in its place in the text, followed by
+  // `capacity` characters of which the first `length` are the line.
+  struct alignas(8) ArenaLine {
+    std::uint64_t text_start;  // where its place in the text begins
+    std::uint32_t length;
+    std::uint32_t capacity;
+    Char* Chars() { return reinterpret_cast<Char*>(this + 1); }
+  };
+
+  static ArenaLine* ArenaLineOf(std::uint64_t entry) {
+    return reinterpret_cast<ArenaLine*>(static_cast<std::uintptr_t>((entry & kValue) << 3));
+  }
+  // Where the place of line `index` (or the end of the text, for Count())
+  // begins in the text.
+  std::size_t TextStart(std::int64_t index) const {
+    const std::uint64_t entry = starts_.data()[index];
+    if ((entry & kReplaced) == 0) return entry;
+    if ((entry & kInArena) == 0) return entry & kStart;
+    return ArenaLineOf(entry)->text_start;
+  }
+  // The text of a line that was replaced.
+  TextView ReplacedLine(std::int64_t index) const;
+  // Room in the arena for a line of `length` characters, with some to spare
+  // for a second replacement.
+  ArenaLine* NewArenaLine(std::size_t text_start, std::size_t length);
 
   // Calls `put` with the text of the file to save, in order: every line, each
   // followed by CR LF.
@@ -69,9 +108,11 @@ class LineList {
   void ForEachPieceToSave(Put&& put) const;
 
   TextBuffer<Char> text_;
-  // The start of every line, then the end of the text.
+  // The entry of every line, then the end of the text.
   TextBuffer<std::uint64_t> starts_;
-  std::unordered_map<std::int32_t, typename Build::Text> replaced_;
+  std::vector<std::unique_ptr<std::byte[]>> arena_;
+  std::byte* arena_free_ = nullptr;  // in the last full-size block of the arena
+  std::size_t arena_free_bytes_ = 0;
   std::int32_t count_ = 0;
   std::optional<TextEncoding> encoding_;
 };
@@ -100,13 +141,29 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   // indexed while it is still in the cache; its last character waits for the
   // next, which says whether a CR there ends a line.
   std::size_t indexed = 0;
+  std::uint64_t consumed = 0;
   for (;;) {
     std::size_t got = 0;
-    if (const int error = reader.Read(piece.get(), piece_bytes, got))
-      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
-    if (got == 0) break;
-    if (!decoder.Feed(std::string_view(piece.get(), got), text))
-      Raise<EEncodingError>(Rules::EncodingFailureMessage());
+    auto read = [&](char* room, std::size_t bytes) {
+      if (const int error = reader.Read(room, bytes, got))
+        Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
+    };
+    // Bytes that are already text are read straight into it. The room asked
+    // for is what is left of the file and a byte to meet its end, so that
+    // the text never has to move.
+    const std::size_t wanted =
+        consumed <= size ? std::min<std::uint64_t>(size - consumed + 1, piece_bytes) : piece_bytes;
+    if (char* const room = decoder.DirectRoom(text, wanted)) {
+      read(room, wanted);
+      if (got == 0) break;
+      decoder.CommitDirect(got, text);
+    } else {
+      read(piece.get(), piece_bytes);
+      if (got == 0) break;
+      if (!decoder.Feed(std::string_view(piece.get(), got), text))
+        Raise<EEncodingError>(Rules::EncodingFailureMessage());
+    }
+    consumed += got;
     if (starts.size() == 0 && text.size() > 0) starts.Append(0);
     if (text.size() > indexed + 1) {
       // At most one line start per character.
@@ -125,7 +182,9 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
 
   text_ = std::move(text);
   starts_ = std::move(starts);
-  replaced_.clear();
+  arena_.clear();
+  arena_free_ = nullptr;
+  arena_free_bytes_ = 0;
   count_ = count;
   if constexpr (Rules::kHasEncoding) encoding_ = decoder.Encoding();
 }
@@ -134,18 +193,67 @@ template <BuildPolicy Build>
 typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
   const std::uint64_t start = starts_.data()[index];
-  if (start & kReplaced) return replaced_.find(static_cast<std::int32_t>(index))->second;
-  const std::size_t next = starts_.data()[index + 1] & ~kReplaced;
-  const std::size_t end = LineEnd(text_.data(), start, next);
+  if (start & kReplaced) return ReplacedLine(index);
+  const std::size_t end = LineEnd(text_.data(), start, TextStart(index + 1));
   return typename Build::TextView(text_.data() + start, end - start);
+}
+
+template <BuildPolicy Build>
+typename Build::TextView LineList<Build>::ReplacedLine(std::int64_t index) const {
+  const std::uint64_t entry = starts_.data()[index];
+  if (entry & kInArena) {
+    ArenaLine* const line = ArenaLineOf(entry);
+    return TextView(line->Chars(), line->length);
+  }
+  return TextView(text_.data() + (entry & kStart), (entry & kValue) >> 31);
+}
+
+template <BuildPolicy Build>
+typename LineList<Build>::ArenaLine* LineList<Build>::NewArenaLine(std::size_t text_start,
+                                                                   std::size_t length) {
+  const std::size_t capacity = length + 4 + length / 16;
+  if (capacity > UINT32_MAX) RaiseOutOfMemory();
+  const std::size_t bytes = (sizeof(ArenaLine) + capacity * sizeof(Char) + 7) & ~std::size_t{7};
+  std::byte* place;
+  try {
+    if (bytes > kArenaBlockBytes / 4) {
+      // A long line takes a block of its own; the current block stays open.
+      arena_.push_back(std::make_unique_for_overwrite<std::byte[]>(bytes));
+      place = arena_.back().get();
+    } else {
+      if (bytes > arena_free_bytes_) {
+        arena_.push_back(std::make_unique_for_overwrite<std::byte[]>(kArenaBlockBytes));
+        arena_free_ = arena_.back().get();
+        arena_free_bytes_ = kArenaBlockBytes;
+      }
+      place = arena_free_;
+      arena_free_ += bytes;
+      arena_free_bytes_ -= bytes;
+    }
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory();
+  }
+  auto* const line = new (place) ArenaLine{text_start, 0, static_cast<std::uint32_t>(capacity)};
+  return line;
 }
 
 template <BuildPolicy Build>
 void LineList<Build>::SetStrings(std::int64_t index, typename Build::TextView text) {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  // The copy is made before the old line goes: `text` may be a view of it.
-  replaced_[static_cast<std::int32_t>(index)] = typename Build::Text(text);
-  starts_.data()[index] |= kReplaced;
+  std::uint64_t& entry = starts_.data()[index];
+  const std::size_t start = TextStart(index);
+  const std::size_t room = TextStart(index + 1) - start;
+  // The line's old place, with the break after it, holds it when it is no longer.
+  if (text.size() <= room) {
+    if (!text.empty()) std::memmove(text_.data() + start, text.data(), text.size() * sizeof(Char));
+    entry = kReplaced | (std::uint64_t{text.size()} << 31) | start;
+    return;
+  }
+  ArenaLine* line = (entry & kInArena) ? ArenaLineOf(entry) : nullptr;
+  if (line == nullptr || line->capacity < text.size()) line = NewArenaLine(start, text.size());
+  if (!text.empty()) std::memmove(line->Chars(), text.data(), text.size() * sizeof(Char));
+  line->length = static_cast<std::uint32_t>(text.size());
+  entry = kReplaced | kInArena | (reinterpret_cast<std::uintptr_t>(line) >> 3);
 }
 
 template <BuildPolicy Build>
@@ -165,10 +273,10 @@ void LineList<Build>::ForEachPieceToSave(Put&& put) const {
   };
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::uint64_t start = starts_.data()[i];
-    const std::size_t next = starts_.data()[i + 1] & ~kReplaced;
+    const std::size_t next = TextStart(i + 1);
     if (start & kReplaced) {
       put_run(run_end);
-      put(replaced_.find(i)->second);
+      put(ReplacedLine(i));
       put(line_break);
       run = run_end = next;
       continue;
@@ -216,7 +324,18 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   char* end = out.get();
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
+  // A long run of text that is already the bytes to write is written as it
+  // lies, not copied into a piece first.
+  const bool as_is = encoder.WritesTextAsIs();
+  constexpr std::size_t kLongRun = std::size_t{1} << 14;
   ForEachPieceToSave([&](TextView text) {
+    if (as_is && text.size() >= kLongRun) {
+      if ((end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get()))) ||
+          !file.Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char)))
+        Raise<EWriteError>(Rules::WriteFailureMessage());
+      end = out.get();
+      return;
+    }
     while (!text.empty()) {
       std::size_t slice = std::min(text.size(), slice_units);
       // A surrogate pair stays in one slice.

@@ -215,6 +215,65 @@ TEST_F(LineListFiles, ReplacedLinesAreSavedAndOthersKeepTheirBytes) {
   EXPECT_EQ("line\r\nstays one\r\nX0 ?\r\nG1\r\n", ReadBytes(Path("in.nc")));
 }
 
+// A replaced line goes over its old place (with the break after it) when it
+// fits and into the arena when not; views of other lines stay as they were.
+template <class List, class Text>
+void ReplaceInPlaceAndInTheArena(const std::string& path, Text (*t)(std::string_view)) {
+  WriteBytes(path, "AB\r\nCD\nEF\r\nGH");
+  List list;
+  list.LoadFromFile(path);
+  const auto third = list.Strings(2);
+  list.SetStrings(0, t("WXYZ"));  // exactly its place, break and all
+  list.SetStrings(1, t("longer than its place"));
+  const auto second = list.Strings(1);
+  list.SetStrings(3, t("GHI"));  // the last line has no break to spare
+  EXPECT_EQ(t("EF"), third);
+  EXPECT_EQ(t("longer than its place"), second);
+  list.SetStrings(1, t("12"));                    // back into its old place
+  list.SetStrings(3, t("GHIJ"));                  // over itself in the arena
+  list.SetStrings(0, list.Strings(0).substr(1));  // from its own text
+  list.SetStrings(2, t(""));
+  const std::string long_line(400000, 'x');  // longer than a block of the arena
+  list.SetStrings(2, t(long_line));
+  list.SetStrings(1, list.Strings(2));
+  list.SetStrings(2, t("E"));
+  EXPECT_EQ(4, list.Count());
+  list.SaveToFile(path);
+  EXPECT_EQ("XYZ\r\n" + long_line + "\r\nE\r\nGHIJ\r\n", ReadBytes(path));
+}
+
+TEST_F(LineListFiles, ReplacedLinesGoOverTheirPlaceOrIntoTheArena) {
+  ReplaceInPlaceAndInTheArena<Current, std::u16string>(
+      Path("in.nc"), [](std::string_view s) { return std::u16string(s.begin(), s.end()); });
+  ReplaceInPlaceAndInTheArena<Legacy, std::string>(
+      Path("in.nc"), [](std::string_view s) { return std::string(s); });
+}
+
+// Text that needs no decoding is read straight into the list, piece after
+// piece, and long runs of it are written as they lie.
+TEST_F(LineListFiles, LongTextsThatAreTheirBytesComeBackByteForByte) {
+  std::string lines;
+  std::int32_t count = 0;
+  for (; lines.size() < (std::size_t{5} << 19); ++count)
+    lines += "N" + std::to_string(count) + " G1 X1.5 Y-2\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : lines) utf16 += {c, '\0'};
+  WriteBytes(Path("in.nc"), utf16 + "Z");  // an odd last byte is dropped
+  Current list;
+  list.LoadFromFile(Path("in.nc"));
+  EXPECT_EQ(count, list.Count());
+  EXPECT_EQ(u"N7 G1 X1.5 Y-2", list.Strings(7));
+  list.SaveToFile(Path("in.nc"));
+  EXPECT_EQ(utf16, ReadBytes(Path("in.nc")));
+
+  WriteBytes(Path("in.nc"), lines + "last");
+  Legacy legacy;
+  legacy.LoadFromFile(Path("in.nc"));
+  EXPECT_EQ(count + 1, legacy.Count());
+  legacy.SaveToFile(Path("in.nc"));
+  EXPECT_EQ(lines + "last\r\n", ReadBytes(Path("in.nc")));
+}
+
 TEST_F(LineListFiles, AListThatWasNeverLoadedSavesNothingInTheSystemCodePage) {
   Current list;
   list.SaveToFile(Path("empty.nc"));

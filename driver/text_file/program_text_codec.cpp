@@ -338,6 +338,23 @@ void ProgramTextDecoder::FeedUtf16(const unsigned char* b, std::size_t size,
   out.Commit(static_cast<std::size_t>(o - begin));
 }
 
+char* ProgramTextDecoder::DirectRoom(TextBuffer<char16_t>& out, std::size_t bytes) {
+  const bool as_is = encoding_ == (kLittleEndianMachine ? TextEncoding::kUtf16LittleEndian
+                                                        : TextEncoding::kUtf16BigEndian);
+  if (!started_ || !as_is || pending_size_ != 0) return nullptr;
+  return reinterpret_cast<char*>(out.AppendSpace(bytes / 2 + 1));
+}
+
+void ProgramTextDecoder::CommitDirect(std::size_t bytes, TextBuffer<char16_t>& out) {
+  bytes_after_mark_ += bytes;
+  // An odd last byte waits for the next piece, as it does in FeedUtf16.
+  if (bytes % 2 != 0) {
+    pending_[0] = reinterpret_cast<const unsigned char*>(out.data() + out.size())[bytes - 1];
+    pending_size_ = 1;
+  }
+  out.Commit(bytes / 2);
+}
+
 bool ProgramTextDecoder::Finish(TextBuffer<char16_t>&) {
   switch (encoding_) {
     case TextEncoding::kUtf8:
@@ -377,6 +394,11 @@ char* ProgramTextEncoder::Encode(std::u16string_view text, char* out) const {
       break;
   }
   return EncodeUtf8(text, out);
+}
+
+bool ProgramTextEncoder::WritesTextAsIs() const {
+  return encoding_ ==
+         (kLittleEndianMachine ? TextEncoding::kUtf16LittleEndian : TextEncoding::kUtf16BigEndian);
 }
 
 std::uint64_t ProgramTextEncoder::Measure(std::u16string_view text) const {

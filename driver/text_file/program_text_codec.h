@@ -26,6 +26,12 @@ class ProgramTextDecoder {
   bool Feed(std::string_view bytes, TextBuffer<char16_t>& out);
   // After the last piece; false when the text ends ill-formed.
   bool Finish(TextBuffer<char16_t>& out);
+  // When the bytes that follow need no decoding (UTF-16 in this machine's
+  // byte order, after the first piece), room in `out` into which up to
+  // `bytes` of them may be read as they are, else nullptr; CommitDirect then
+  // says how many were read. This saves copying them a second time.
+  char* DirectRoom(TextBuffer<char16_t>& out, std::size_t bytes);
+  void CommitDirect(std::size_t bytes, TextBuffer<char16_t>& out);
   TextEncoding Encoding() const { return encoding_; }
 
  private:
@@ -52,6 +58,9 @@ class ProgramTextEncoder {
   char* Encode(std::u16string_view text, char* out) const;
   // The number of bytes Encode gives for a whole line.
   std::uint64_t Measure(std::u16string_view text) const;
+  // True when Encode only copies (UTF-16 in this machine's byte order): the
+  // text may then be written as it lies.
+  bool WritesTextAsIs() const;
 
  private:
   TextEncoding encoding_;

@@ -1,0 +1,507 @@
+// Runs both programs over generated part programs the way a user does
+// (`env -u DISPLAY Orvalen FILE </dev/null`: no display, the question closed
+// unanswered, which lets the run go on) and compares them, in the same run,
+// with `cp`, with `cp` followed by an fsync of the copy (`sync FILE`, the same
+// durability as the programs' save) and with a mawk one-liner that shifts
+// every X and Y. Two programs of the given size are generated, in
+// Windows-1252, UTF-8 with mark and UTF-16 LE:
+//   full rewrite  every line inside one of 40 subroutines, so every line is
+//                 shifted in X and Y; the main part only calls them
+//   untouched     one large main part and one small subroutine
+// Every figure is the median of ROUNDS runs (3 by default), the time on the
+// clock and (cpu s) the user and system time of the child; each run starts
+// from the freshly copied and flushed file and is followed by a sync, so that
+// no run writes back the pages of another. The peak memory is the child's
+// maximum resident set from wait4; this process stays small (it streams the
+// files it generates), so its own image does not count in it. mawk and
+// OrvalenLegacy run on the Windows-1252 file only (the bytes are the text
+// for both), and the mawk figure of a case is the anchor for all three
+// encodings of it. Usage:
+//   whole_program_bench [--megabytes N] [--rounds N] [--folder DIR]
+//                       [--full-rewrite | --untouched]
+//                       [--orvalen PATH] [--legacy PATH]
+//                       [--other-orvalen PATH] [--other-legacy PATH]
+//   whole_program_bench --linearity [--sizes 1,10,100,1000] [...]
+//   whole_program_bench --generate FILE [--untouched] [--utf8 | --utf16] [--megabytes N]
+// --linearity times the full rewrite of the Windows-1252 program by Orvalen
+// at each size and prints the time per megabyte against their median;
+// --generate only writes one program (to profile a run by hand); the
+// --other- programs (another build, say the one before a change) run in the
+// same rounds, one after the other, so that both see the same machine.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifndef ORVALEN_PROGRAM
+#define ORVALEN_PROGRAM "Orvalen"
+#endif
+#ifndef ORVALEN_LEGACY_PROGRAM
+#define ORVALEN_LEGACY_PROGRAM "OrvalenLegacy"
+#endif
+
+extern "C" char** environ;
+
+namespace {
+
+// Shifts the first X and Y word of every line and prints them with three
+// decimals, as a quick script would.
+constexpr char kMawkScript[] =
+    "{for(i=1;i<=NF;i++){c=substr($i,1,1);"
+    "if(c==\"X\")$i=sprintf(\"X%.3f\",substr($i,2)-12.5);"
+    "else if(c==\"Y\")$i=sprintf(\"Y%.3f\",substr($i,2)+7.25)}print}";
+
+enum class Encoding { kWindows1252, kUtf8, kUtf16Le };
+enum class Case { kFullRewrite, kUntouched };
+
+const char* NameOf(Encoding e) {
+  switch (e) {
+    case Encoding::kWindows1252:
+      return "Windows-1252";
+    case Encoding::kUtf8:
+      return "UTF-8 with mark";
+    case Encoding::kUtf16Le:
+      return "UTF-16 LE";
+  }
+  return "";
+}
+
+const char* NameOf(Case c) {
+  return c == Case::kFullRewrite ? "full rewrite" : "untouched";
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "whole_program_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+// Writes Windows-1252 text (ASCII and Latin-1 letters only) to a file in one
+// of the encodings, a piece at a time.
+class EncodedFile {
+ public:
+  EncodedFile(const std::string& path, Encoding encoding) : encoding_(encoding) {
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) Fail("cannot create " + path);
+    if (encoding == Encoding::kUtf8) Put("\xEF\xBB\xBF");
+    if (encoding == Encoding::kUtf16Le) Put("\xFF\xFE");
+  }
+  ~EncodedFile() {
+    Flush();
+    fflush(file_);
+    fsync(fileno(file_));
+    std::fclose(file_);
+  }
+  void Add(const char* text, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      switch (encoding_) {
+        case Encoding::kWindows1252:
+          out_ += static_cast<char>(b);
+          break;
+        case Encoding::kUtf8:
+          if (b < 0x80) {
+            out_ += static_cast<char>(b);
+          } else {
+            out_ += static_cast<char>(0xC0 | (b >> 6));
+            out_ += static_cast<char>(0x80 | (b & 0x3F));
+          }
+          break;
+        case Encoding::kUtf16Le:
+          out_ += static_cast<char>(b);
+          out_ += '\0';
+          break;
+      }
+    }
+    source_bytes_ += size;
+    if (out_.size() >= (1u << 20)) Flush();
+  }
+  std::uint64_t SourceBytes() const { return source_bytes_; }
+
+ private:
+  void Put(const char* bytes) { out_ += bytes; }
+  void Flush() {
+    if (!out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
+      Fail("cannot write the program");
+    out_.clear();
+  }
+  std::FILE* file_;
+  Encoding encoding_;
+  std::string out_;
+  std::uint64_t source_bytes_ = 0;
+};
+
+class Random {
+ public:
+  unsigned Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<unsigned>(state_ >> 16);
+  }
+
+ private:
+  std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+};
+
+// Writes the generated program of about `bytes` Windows-1252 bytes.
+void Generate(const std::string& path, Case kind, Encoding encoding, std::uint64_t bytes) {
+  EncodedFile out(path, encoding);
+  Random random;
+  char line[200];
+  int n = 10;
+  auto add = [&](const char* format, auto... args) {
+    const int len = std::snprintf(line, sizeof line, format, n, args...);
+    out.Add(line, static_cast<std::size_t>(len));
+    n += 10;
+  };
+  auto coordinate = [&] { return static_cast<int>(random.Next() % 2000) - 1000; };
+  auto decimals = [&] { return random.Next() % 1000; };
+  // A cutting move, now and then with a comment that is not ASCII.
+  auto motion = [&] {
+    const unsigned kind = random.Next() % 16;
+    if (kind == 0) {
+      add("N%d G0 X%d.%03u Y%d.%03u Z5.\r\n", coordinate(), decimals(), coordinate(), decimals());
+    } else if (kind == 1) {
+      add("N%d G1 X%d.%03u Y%d.%03u F%u (Fr\xE4sen Au\xDF"
+          "enkontur)\r\n",
+          coordinate(), decimals(), coordinate(), decimals(), 500 + random.Next() % 3000);
+    } else {
+      add("N%d G1 X%d.%03u Y%d.%03u F%u\r\n", coordinate(), decimals(), coordinate(), decimals(),
+          500 + random.Next() % 3000);
+    }
+  };
+  if (kind == Case::kFullRewrite) {
+    constexpr int kSubroutines = 40;
+    for (int k = 1; k <= kSubroutines; ++k) {
+      add("N%d G0 X%d.%03u Y%d.%03u\r\n", coordinate(), decimals(), coordinate(), decimals());
+      add("N%d M3\r\n");
+      add("N%d SUBCALL P%d\r\n", k);
+    }
+    add("N%d M30\r\n");
+    const std::uint64_t share = bytes / kSubroutines;
+    for (int k = 1; k <= kSubroutines; ++k) {
+      const std::uint64_t end = std::min(bytes, out.SourceBytes() + share);
+      std::snprintf(line, sizeof line, "SUBBEGIN P%d\r\n", k);
+      out.Add(line, std::strlen(line));
+      add("N%d G0 X%d.%03u Y%d.%03u Z5.\r\n", coordinate(), decimals(), coordinate(), decimals());
+      while (out.SourceBytes() < end) motion();
+      out.Add("SUBEND\r\n", 8);
+    }
+  } else {
+    add("N%d G0 X0 Y0\r\n");
+    add("N%d M3\r\n");
+    add("N%d SUBCALL P1\r\n");
+    while (out.SourceBytes() < bytes) motion();
+    add("N%d M30\r\n");
+    out.Add("SUBBEGIN P1\r\n", 13);
+    add("N%d G0 X5 Y5\r\n");
+    for (int i = 0; i < 8; ++i) motion();
+    out.Add("SUBEND\r\n", 8);
+  }
+}
+
+struct Run {
+  double seconds;
+  double cpu_seconds;  // user and system time of the child
+  long peak_kib;
+};
+
+// Runs the program with stdin from /dev/null, stdout to `out` (or nowhere)
+// and stderr to `log`, without DISPLAY; exits when it fails.
+std::string log;
+
+Run Spawn(std::vector<std::string> args, const std::string& out = "/dev/null") {
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
+  env.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) Fail("cannot start " + args[0]);
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid) Fail("wait4 failed");
+  const auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(args[0] + " failed; see " + log);
+  const auto cpu = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  return {std::chrono::duration<double>(end - start).count(),
+          cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+}
+
+// A fresh working copy of the pristine file, flushed so that writing it back
+// does not fall into the next measurement.
+void FreshCopy(const std::string& from, const std::string& to) {
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+  const int fd = open(to.c_str(), O_RDONLY);
+  if (fd < 0 || fsync(fd) != 0) Fail("cannot flush " + to);
+  close(fd);
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+  return static_cast<std::uint64_t>(std::filesystem::file_size(path));
+}
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) Fail("cannot stat " + path);
+  return st.st_ino;
+}
+
+// Runs one of the programs over a fresh copy; the save puts a new file in
+// the copy's place, which tells that the run did save.
+Run RunProgram(const std::string& program, const std::string& pristine, const std::string& work) {
+  FreshCopy(pristine, work);
+  const ino_t before = InodeOf(work);
+  const Run run = Spawn({program, work});
+  if (InodeOf(work) == before) Fail(program + " saved nothing; see " + log);
+  sync();
+  return run;
+}
+
+Run RunCopy(const std::string& pristine, const std::string& copy, bool flush) {
+  const Run run = flush ? Spawn({"sh", "-c", "cp \"$0\" \"$1\" && sync \"$1\"", pristine, copy})
+                        : Spawn({"cp", pristine, copy});
+  unlink(copy.c_str());
+  sync();
+  return run;
+}
+
+Run RunMawk(const std::string& pristine, const std::string& out) {
+  const Run run = Spawn({"mawk", kMawkScript, pristine}, out);
+  unlink(out.c_str());
+  sync();
+  return run;
+}
+
+Run Median(std::vector<Run> runs) {
+  auto middle = [&](auto key) {
+    std::vector<double> v;
+    for (const Run& r : runs) v.push_back(key(r));
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  return {middle([](const Run& r) { return r.seconds; }),
+          middle([](const Run& r) { return r.cpu_seconds; }),
+          static_cast<long>(middle([](const Run& r) { return double(r.peak_kib); }))};
+}
+
+struct Options {
+  std::uint64_t megabytes = 200;
+  int rounds = 3;
+  std::string folder;
+  std::string orvalen = ORVALEN_PROGRAM;
+  std::string legacy = ORVALEN_LEGACY_PROGRAM;
+  std::string other_orvalen;  // other builds, run in the same rounds
+  std::string other_legacy;
+  bool linearity = false;
+  std::vector<Case> cases = {Case::kFullRewrite, Case::kUntouched};
+  std::string generate;
+  Case kind = Case::kFullRewrite;
+  Encoding encoding = Encoding::kWindows1252;
+  std::vector<std::uint64_t> sizes = {1, 10, 100, 1000};
+};
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  const char* tmp = std::getenv("TMPDIR");
+  o.folder = tmp ? tmp : "/tmp";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Fail(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--megabytes") {
+      o.megabytes = std::stoull(value());
+    } else if (arg == "--rounds") {
+      o.rounds = std::max(1, std::stoi(value()));
+    } else if (arg == "--folder") {
+      o.folder = value();
+    } else if (arg == "--orvalen") {
+      o.orvalen = value();
+    } else if (arg == "--legacy") {
+      o.legacy = value();
+    } else if (arg == "--other-orvalen") {
+      o.other_orvalen = value();
+    } else if (arg == "--other-legacy") {
+      o.other_legacy = value();
+    } else if (arg == "--linearity") {
+      o.linearity = true;
+    } else if (arg == "--generate") {
+      o.generate = value();
+    } else if (arg == "--untouched") {
+      o.kind = Case::kUntouched;
+      o.cases = {Case::kUntouched};
+    } else if (arg == "--full-rewrite") {
+      o.cases = {Case::kFullRewrite};
+    } else if (arg == "--utf8") {
+      o.encoding = Encoding::kUtf8;
+    } else if (arg == "--utf16") {
+      o.encoding = Encoding::kUtf16Le;
+    } else if (arg == "--sizes") {
+      o.sizes.clear();
+      const std::string list = value();
+      for (std::size_t at = 0; at < list.size();) {
+        std::size_t used = 0;
+        o.sizes.push_back(std::stoull(list.substr(at), &used));
+        at += used + 1;
+      }
+    } else {
+      Fail("unknown option " + arg);
+    }
+  }
+  return o;
+}
+
+void PrintRow(const char* encoding, const char* kind, const char* program, const Run& r,
+              std::uint64_t size, const Run& cp, const Run& synced, const Run* mawk) {
+  char mawk_ratio[16] = "";
+  if (mawk) std::snprintf(mawk_ratio, sizeof mawk_ratio, "%.3f", r.seconds / mawk->seconds);
+  std::printf("%-16s %-13s %-14s %7.3f %7.3f %7.2f %8.2f %7s %7.1f %9.1f %6.2f\n", encoding, kind,
+              program, r.seconds, r.cpu_seconds, r.seconds / cp.seconds, r.seconds / synced.seconds,
+              mawk_ratio, double(size) / 1e6 / r.seconds, r.peak_kib / 1024.0,
+              r.peak_kib * 1024.0 / double(size));
+  std::fflush(stdout);
+}
+
+void Table(const Options& o, const std::string& folder) {
+  const std::string pristine = folder + "/pristine.nc";
+  const std::string work = folder + "/program.nc";
+  const std::string copy = folder + "/copy.nc";
+  const std::string awk_out = folder + "/mawk.out";
+  std::printf("%llu MB programs, median of %d; x cp+fsync = time / (cp, then sync of the copy)\n",
+              static_cast<unsigned long long>(o.megabytes), o.rounds);
+  std::printf("%-16s %-13s %-14s %7s %7s %7s %8s %7s %7s %9s %6s\n", "file", "case", "program",
+              "time s", "cpu s", "x cp", "x cp+fs", "x mawk", "MB/s", "peak MiB", "x size");
+  for (const Case kind : o.cases) {
+    Run mawk{};
+    for (const Encoding encoding : {Encoding::kWindows1252, Encoding::kUtf8, Encoding::kUtf16Le}) {
+      Generate(pristine, kind, encoding, o.megabytes * 1000 * 1000);
+      const std::uint64_t size = SizeOf(pristine);
+      const bool single_byte = encoding == Encoding::kWindows1252;
+      std::vector<Run> cp, synced, awk, current, legacy, other_current, other_legacy;
+      for (int round = 0; round < o.rounds; ++round) {
+        cp.push_back(RunCopy(pristine, copy, false));
+        synced.push_back(RunCopy(pristine, copy, true));
+        // On this machine the first of the programs in a round runs up to
+        // twice as long as the same program later in it; the two builds
+        // take turns at going first.
+        auto ours = [&] {
+          current.push_back(RunProgram(o.orvalen, pristine, work));
+          if (single_byte) legacy.push_back(RunProgram(o.legacy, pristine, work));
+        };
+        auto others = [&] {
+          if (!o.other_orvalen.empty())
+            other_current.push_back(RunProgram(o.other_orvalen, pristine, work));
+          if (single_byte && !o.other_legacy.empty())
+            other_legacy.push_back(RunProgram(o.other_legacy, pristine, work));
+        };
+        if (round % 2 == 0) {
+          ours();
+          others();
+        } else {
+          others();
+          ours();
+        }
+        if (single_byte) awk.push_back(RunMawk(pristine, awk_out));
+      }
+      if (single_byte) mawk = Median(awk);
+      const Run c = Median(cp), s = Median(synced);
+      const char* name = NameOf(encoding);
+      PrintRow(name, NameOf(kind), "cp", c, size, c, s, &mawk);
+      PrintRow(name, NameOf(kind), "cp + fsync", s, size, c, s, &mawk);
+      if (single_byte) PrintRow(name, NameOf(kind), "mawk", mawk, size, c, s, &mawk);
+      PrintRow(name, NameOf(kind), "Orvalen", Median(current), size, c, s, &mawk);
+      if (single_byte)
+        PrintRow(name, NameOf(kind), "OrvalenLegacy", Median(legacy), size, c, s, &mawk);
+      if (!other_current.empty())
+        PrintRow(name, NameOf(kind), "other Orvalen", Median(other_current), size, c, s, &mawk);
+      if (!other_legacy.empty())
+        PrintRow(name, NameOf(kind), "other Legacy", Median(other_legacy), size, c, s, &mawk);
+      unlink(pristine.c_str());
+      unlink(work.c_str());
+    }
+  }
+}
+
+void Linearity(const Options& o, const std::string& folder) {
+  const std::string pristine = folder + "/pristine.nc";
+  const std::string work = folder + "/program.nc";
+  const std::string copy = folder + "/copy.nc";
+  struct Point {
+    std::uint64_t megabytes;
+    Run run, synced;
+  };
+  std::vector<Point> points;
+  for (const std::uint64_t mb : o.sizes) {
+    Generate(pristine, Case::kFullRewrite, Encoding::kWindows1252, mb * 1000 * 1000);
+    std::vector<Run> runs, synced;
+    for (int round = 0; round < o.rounds; ++round) {
+      synced.push_back(RunCopy(pristine, copy, true));
+      runs.push_back(RunProgram(o.orvalen, pristine, work));
+    }
+    points.push_back({mb, Median(runs), Median(synced)});
+    unlink(pristine.c_str());
+    unlink(work.c_str());
+  }
+  std::vector<double> per_mb;
+  for (const Point& p : points) per_mb.push_back(p.run.seconds / double(p.megabytes));
+  std::vector<double> sorted = per_mb;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  std::printf("full rewrite, Windows-1252, Orvalen, median of %d\n", o.rounds);
+  std::printf("%8s %9s %10s %11s %9s %9s\n", "MB", "time s", "ms per MB", "vs median", "x cp+fs",
+              "peak/size");
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const Point& p = points[i];
+    std::printf("%8llu %9.3f %10.2f %+10.0f%% %9.2f %9.2f\n",
+                static_cast<unsigned long long>(p.megabytes), p.run.seconds, per_mb[i] * 1e3,
+                (per_mb[i] / median - 1) * 100, p.run.seconds / p.synced.seconds,
+                p.run.peak_kib * 1024.0 / (double(p.megabytes) * 1e6));
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = Parse(argc, argv);
+  if (!o.generate.empty()) {
+    Generate(o.generate, o.kind, o.encoding, o.megabytes * 1000 * 1000);
+    return 0;
+  }
+  std::string folder = o.folder + "/orvalen-whole-XXXXXX";
+  if (!mkdtemp(folder.data())) Fail("cannot make a folder in " + o.folder);
+  log = folder + "/stderr.log";
+  if (o.linearity) {
+    Linearity(o, folder);
+  } else {
+    Table(o, folder);
+  }
+  std::filesystem::remove_all(folder);
+  return 0;
+}
