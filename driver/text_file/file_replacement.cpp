@@ -46,8 +46,9 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
                             (static_cast<unsigned long>(getpid()) << 20) ^ (attempt * 2654435761u);
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string suffix;
-  for (unsigned long t = tag, i = 0; i < 8; ++i, t /= 36) suffix += kDigits[t % 36];
-  return folder + "." + std::string(name) + ".orvalen-" + suffix;
+  for (unsigned long t = tag, i = 0; i < kTemporaryTagLength; ++i, t /= 36)
+    suffix += kDigits[t % 36];
+  return folder + "." + std::string(name) + std::string(kTemporaryMark) + suffix;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "driver/text_file/full_path.h"
+
 namespace orvalen {
 namespace {
 
@@ -67,12 +69,8 @@ bool LockNewTemporaryFile(int fd) {
 }
 
 void RemoveStaleTemporaryFiles(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string folder_path =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const std::string_view name = slash == std::string::npos
-                                    ? std::string_view(path)
-                                    : std::string_view(path).substr(slash + 1);
+  const std::string folder_path = FolderOf(path);
+  const std::string_view name = FileNameOf(path);
   const int folder = open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return;
   DIR* listing = fdopendir(folder);
