@@ -42,6 +42,8 @@ class FileReplacement {
 
  private:
   void Abandon();
+  // Hands what was written since the last call to the disk, without waiting.
+  void StartWriteback();
 
   int fd_ = -1;
   std::string target_;
@@ -56,6 +58,7 @@ class FileReplacement {
     gid_t gid;
   } target_stat_{};
   std::uint64_t written_ = 0;
+  std::uint64_t writeback_started_ = 0;  // the bytes before this are on their way
 };
 
 // The write call the replacement uses; tests put a failing one in its place to
