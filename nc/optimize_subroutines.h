@@ -6,11 +6,20 @@
 // how many subroutines it processed; 0 means "save nothing".
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "tools/address_value.h"
 #include "tools/build_policy.h"
@@ -30,6 +39,13 @@ concept ProgramLines = requires(List& lines, std::int64_t index, typename Build:
   { lines.Strings(index) } -> std::convertible_to<typename Build::TextView>;
   // Takes a view and keeps a copy: the pass may hand it a piece of a line.
   lines.SetStrings(index, text);
+};
+
+// A list on which two threads may read and replace lines at once, as long as
+// no line is touched by both.
+template <class List>
+concept ReplacesDistinctLinesConcurrently = requires {
+  requires List::kReplacesDistinctLinesConcurrently;
 };
 
 // One entry of the subroutine table. TSub, SubName, OffX and OffY are the
@@ -99,6 +115,170 @@ void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, doubl
     lines.SetStrings(index, TextView(buffer));
 }
 
+// Shifts a line as ShiftLine does, in one replacement, when that needs no
+// word to the user; false, with the line as it was, when a number text does
+// not convert or the shift fails. Safe on another thread than the dialogs'.
+// Both letters are found in the line as it is: a number text holds no
+// letter and ends before the next one, so shifting the number after one
+// letter moves neither the first occurrence of the other nor what its number
+// text is; the line comes out as from the two shifts one after the other.
+template <BuildPolicy Build, ProgramLines<Build> List>
+bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index, double dx,
+                      double dy, typename Build::Text& out) noexcept {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  struct Address {
+    AddressPieces<Char> pieces;
+    double sum;
+  };
+  try {
+    const TextView line = lines.Strings(index);
+    const auto cut = [&](TextView letter, double offset) -> std::optional<Address> {
+      auto pieces = CutAtAddress(letter, line);
+      if (!pieces) return std::nullopt;
+      const auto number = Build::ConvertNumberText(pieces->number_text);
+      if (number.error_position != 0) throw QuietShift::kNeedsMessage;
+      return Address{*pieces, Build::AddOffset(number.value, offset)};
+    };
+    std::optional<Address> first = cut(words.x, dx);
+    std::optional<Address> second = cut(words.y, dy);
+    if (!first && !second) return true;
+    if (!first || (second && second->pieces.prefix.size() < first->pieces.prefix.size()))
+      std::swap(first, second);
+    const Char* const end = line.data() + line.size();
+    const auto after = [](TextView piece) { return piece.data() + piece.size(); };
+    out.assign(first->pieces.prefix);
+    AppendCoordinate<Build>(first->sum, out);
+    const Char* rest = after(first->pieces.number_text);
+    if (second) {
+      out.append(rest, after(second->pieces.prefix));
+      AppendCoordinate<Build>(second->sum, out);
+      rest = after(second->pieces.number_text);
+    }
+    out.append(rest, end);
+    lines.SetStrings(index, TextView(out));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// Consecutive lines that the first pass shifts by the same offsets.
+struct ShiftRun {
+  std::int64_t first;
+  std::int64_t end;
+  double dx;
+  double dy;
+};
+
+inline void AddToRuns(std::vector<ShiftRun>& runs, std::int64_t index, double dx, double dy) {
+  const auto same = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  };
+  if (!runs.empty() && runs.back().end == index && same(runs.back().dx, dx) &&
+      same(runs.back().dy, dy)) {
+    ++runs.back().end;
+  } else {
+    runs.push_back({index, index + 1, dx, dy});
+  }
+}
+
+// What the quiet shifting of some runs left for ShiftLine, in line order:
+// the lines it could not shift, and, if it could not even note one of them,
+// everything from line `rest_line` of run `rest_run` on.
+struct LeftOver {
+  struct Line {
+    std::int64_t index;
+    double dx;
+    double dy;
+  };
+  std::vector<Line> lines;
+  std::size_t rest_run = 0;
+  std::int64_t rest_line = 0;
+};
+
+template <BuildPolicy Build, ProgramLines<Build> List>
+LeftOver ShiftRunsQuietly(const Words<Build>& words, List& lines,
+                          std::span<const ShiftRun> runs) noexcept {
+  LeftOver left;
+  left.rest_run = runs.size();
+  typename Build::Text shifted;
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const ShiftRun& run = runs[r];
+    for (std::int64_t i = run.first; i < run.end; ++i) {
+      if (ShiftLineQuietly<Build>(words, lines, i, run.dx, run.dy, shifted)) continue;
+      try {
+        left.lines.push_back({i, run.dx, run.dy});
+      } catch (...) {
+        left.rest_run = r;
+        left.rest_line = i;
+        return left;
+      }
+    }
+  }
+  return left;
+}
+
+// Shifts what the quiet shifting left, in line order, with the messages and
+// failures that come with it.
+template <BuildPolicy Build, ProgramLines<Build> List>
+void ShiftLeftOver(const Words<Build>& words, List& lines, std::span<const ShiftRun> runs,
+                   const LeftOver& left, Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  for (const LeftOver::Line& line : left.lines)
+    ShiftLine<Build>(words, lines, line.index, line.dx, line.dy, dialogs, buffer);
+  for (std::size_t r = left.rest_run; r < runs.size(); ++r) {
+    const std::int64_t from = r == left.rest_run ? left.rest_line : runs[r].first;
+    for (std::int64_t i = from; i < runs[r].end; ++i)
+      ShiftLine<Build>(words, lines, i, runs[r].dx, runs[r].dy, dialogs, buffer);
+  }
+}
+
+// Below this many lines a second thread costs more than it saves.
+inline constexpr std::int64_t kLinesWorthASecondThread = std::int64_t{1} << 15;
+
+// Shifts every line of the runs as ShiftLine would, one after the other: a
+// line that needs no message (nearly all) is shifted quietly, on two threads
+// where the list allows it and the runs are long; the others follow in
+// order, so that the messages and the first failure come as they would.
+template <BuildPolicy Build, ProgramLines<Build> List>
+void ShiftRuns(const Words<Build>& words, List& lines, std::span<const ShiftRun> runs,
+               Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  std::int64_t total = 0;
+  for (const ShiftRun& run : runs) total += run.end - run.first;
+  if constexpr (ReplacesDistinctLinesConcurrently<List>) {
+    if (total >= kLinesWorthASecondThread) {
+      // The earlier half of the lines, and the later.
+      std::vector<ShiftRun> halves[2];
+      std::int64_t wanted = total / 2;
+      for (const ShiftRun& run : runs) {
+        const std::int64_t taken = std::min(wanted, run.end - run.first);
+        if (taken > 0) halves[0].push_back({run.first, run.first + taken, run.dx, run.dy});
+        if (run.first + taken < run.end)
+          halves[1].push_back({run.first + taken, run.end, run.dx, run.dy});
+        wanted -= taken;
+      }
+      LeftOver later;
+      std::thread helper;
+      try {
+        helper = std::thread([&] { later = ShiftRunsQuietly<Build>(words, lines, halves[1]); });
+      } catch (const std::system_error&) {
+        // No second thread: this one does both halves.
+      }
+      const LeftOver earlier = ShiftRunsQuietly<Build>(words, lines, halves[0]);
+      if (helper.joinable()) {
+        helper.join();
+      } else {
+        later = ShiftRunsQuietly<Build>(words, lines, halves[1]);
+      }
+      ShiftLeftOver<Build>(words, lines, halves[0], earlier, dialogs, buffer);
+      ShiftLeftOver<Build>(words, lines, halves[1], later, dialogs, buffer);
+      return;
+    }
+  }
+  ShiftLeftOver<Build>(words, lines, runs, ShiftRunsQuietly<Build>(words, lines, runs), dialogs,
+                       buffer);
+}
+
 // The name of a definition or call: at most 255 characters from `start` on,
 // trimmed; a view into the line.
 template <BuildPolicy Build>
@@ -112,7 +292,8 @@ typename Build::TextView NameFrom(typename Build::TextView line, std::int64_t st
 // index outside the list raises EStringListError, which the pass does not
 // catch. The pass holds a view from Strings only until it next replaces a
 // line, and hands SetStrings a view into a buffer of its own, which the list
-// copies. Nothing is allocated per line.
+// copies. Nothing is allocated per line. On a list that allows it, a long
+// program's lines are shifted on two threads.
 template <BuildPolicy Build, ProgramLines<Build> List>
 std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   using namespace nc_detail;
@@ -129,45 +310,54 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   double zero_y = 0;
 
   // First pass: the definitions. The zero-point search moves the index on,
-  // so every line is visited once, by the loop or by a search.
-  for (std::int64_t i = 0; i < lines.Count(); ++i) {
-    const TextView line = lines.Strings(i);
-    if (StartsWithKeyword<Build>(line, words.end)) {
-      inside = false;
-      found = false;
-    } else if (!inside && StartsWithKeyword<Build>(line, words.begin)) {
-      if (ask) {
-        ask = false;
-        const int answer =
-            dialogs.MessageDlg(words.question, DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
-        if (answer == kAnswerNo) return 0;
-      }
-      // Copied: the search replaces lines before the name is stored.
-      typename Build::Text name(NameFrom<Build>(line, 9));
-      ++count;
-      inside = true;
-      // The search passes over SUBEND and SUBBEGIN lines and does not stop at
-      // the end of the list: reading past it is the list-index failure.
-      for (;;) {
-        ++i;
-        const TextView candidate = lines.Strings(i);
-        if (!IsRapid<Build>(words, candidate)) continue;
-        const double x = ReadAddressValue<Build>(words.x, candidate);
-        const double y = ReadAddressValue<Build>(words.y, candidate);
-        if (x > -99999 && y > -9999) {
-          found = true;
-          zero_x = x;
-          zero_y = y;
-          ShiftLine<Build>(words, lines, i, -x, -y, dialogs, buffer);
-          if (count > kSubroutineSlots) RaiseRangeError();
-          table[static_cast<std::size_t>(count - 1)] = {std::move(name), x, y};
-          break;
+  // so every line is visited once, by the loop or by a search. The lines to
+  // shift are noted and shifted after the loop (or before a failure of it
+  // goes on), in order: no line is read by the loop after its turn to be
+  // shifted has come.
+  std::vector<ShiftRun> runs;
+  try {
+    for (std::int64_t i = 0; i < lines.Count(); ++i) {
+      const TextView line = lines.Strings(i);
+      if (StartsWithKeyword<Build>(line, words.end)) {
+        inside = false;
+        found = false;
+      } else if (!inside && StartsWithKeyword<Build>(line, words.begin)) {
+        if (ask) {
+          ask = false;
+          const int answer = dialogs.MessageDlg(words.question, DialogKind::kConfirmation,
+                                                DialogButtons::kYesNo, 0);
+          if (answer == kAnswerNo) return 0;
         }
+        typename Build::Text name(NameFrom<Build>(line, 9));
+        ++count;
+        inside = true;
+        // The search passes over SUBEND and SUBBEGIN lines and does not stop
+        // at the end of the list: reading past it is the list-index failure.
+        for (;;) {
+          ++i;
+          const TextView candidate = lines.Strings(i);
+          if (!IsRapid<Build>(words, candidate)) continue;
+          const double x = ReadAddressValue<Build>(words.x, candidate);
+          const double y = ReadAddressValue<Build>(words.y, candidate);
+          if (x > -99999 && y > -9999) {
+            found = true;
+            zero_x = x;
+            zero_y = y;
+            AddToRuns(runs, i, -x, -y);
+            if (count > kSubroutineSlots) RaiseRangeError();
+            table[static_cast<std::size_t>(count - 1)] = {std::move(name), x, y};
+            break;
+          }
+        }
+      } else if (inside && found) {
+        AddToRuns(runs, i, -zero_x, -zero_y);
       }
-    } else if (inside && found) {
-      ShiftLine<Build>(words, lines, i, -zero_x, -zero_y, dialogs, buffer);
     }
+  } catch (...) {
+    ShiftRuns<Build>(words, lines, runs, dialogs, buffer);
+    throw;
   }
+  ShiftRuns<Build>(words, lines, runs, dialogs, buffer);
   if (count < 1) return count;
 
   // Second pass: the calls in the main part, before the first definition.

@@ -341,6 +341,75 @@ TEST(OptimizeSubroutines, NinetyNineSlotsInBothPrograms) {
   CheckTableSize<LegacyBuild>();
 }
 
+// A program long enough to be shifted on two threads gives what shifting
+// each line by itself gives, X then Y, with the messages of the lines whose
+// numbers do not convert in line order, in memory and in the file's list.
+// The shapes: both letters either way round, one, none, a letter twice, a
+// number that grows past the line's room, and numbers that do not convert.
+template <class Build>
+void CheckLongProgram() {
+  const Lines shapes = {"G1 X-523.125 Y412.5 F2345",
+                        "G1 Y7 X-8.25",
+                        "G1 X3",
+                        "G1 Y-4.5",
+                        "M8",
+                        "G1 X1X2 Y3Y4",
+                        "X0.001 Y0.002",
+                        "G1 X1-2 Y3",
+                        "G1 X5 Y--1",
+                        "G2 X12.5 I3 Y-0.0004 J1",
+                        "N1 (X) Y99.999"};
+  Lines lines = {"G0 X10 Y20", "M3", "SUBCALL A", "M30", "SUBBEGIN A", "G0 X-0.25 Y333.125"};
+  constexpr int kBody = 40000;
+  for (int i = 0; i < kBody; ++i)
+    lines.push_back(shapes[static_cast<std::size_t>(i) % shapes.size()]);
+  lines.push_back("SUBEND");
+
+  Lines expected = lines;
+  RecordingDialogs<Build> told({kAnswerYes});
+  told.MessageDlg(Wide<Build>(kQuestion), DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
+  for (std::size_t i = 5; i < lines.size() - 1; ++i) {
+    auto line = ShiftAddressValue<Build>(Wide<Build>("X"), Wide<Build>(lines[i]), 0.25, told);
+    line = ShiftAddressValue<Build>(Wide<Build>("Y"), line, -333.125, told);
+    expected[i] = Narrow(line);
+  }
+  expected[0] = "G0 X9.75 Y353.125";
+  Lines messages;
+  for (const auto& text : told.Texts()) messages.push_back(Narrow(text));
+
+  // The first difference only: a whole program would drown it.
+  const auto same = [](const Lines& want, const Lines& got) {
+    const auto [a, b] = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+    if (a == want.end() && b == got.end()) return std::string();
+    return "at " + std::to_string(a - want.begin()) + ": " + (a == want.end() ? "" : *a) + " / " +
+           (b == got.end() ? "" : *b);
+  };
+  const Outcome out = Run<Build>(lines);
+  EXPECT_EQ(1, out.count);
+  EXPECT_EQ("", same(expected, out.lines));
+  EXPECT_EQ("", same(messages, out.shown));
+
+  const testing::ScratchFolder folder;
+  const std::string part = folder / "long.nc";
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  testing::WriteBytes(part, bytes);
+  LineList<Build> list;
+  list.LoadFromFile(part);
+  RecordingDialogs<Build> dialogs({kAnswerYes});
+  EXPECT_EQ(1, OptimizeSubroutines<Build>(list, dialogs));
+  list.SaveToFile(part);
+  std::string saved;
+  for (const std::string& line : expected) saved += line + "\r\n";
+  EXPECT_TRUE(saved == testing::ReadBytes(part));
+  EXPECT_EQ(messages.size(), dialogs.Texts().size());
+}
+
+TEST(OptimizeSubroutines, LongProgramsMatchTheLineByLineShiftInBothPrograms) {
+  CheckLongProgram<CurrentBuild>();
+  CheckLongProgram<LegacyBuild>();
+}
+
 // Random part programs: whatever the input, the line count never changes,
 // lines outside the subroutines stay as they were but for the call targets,
 // and every moved coordinate plus (or minus) its zero point gives back the

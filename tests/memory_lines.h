@@ -20,6 +20,8 @@ class MemoryLines {
  public:
   using Text = typename Build::Text;
   using TextView = typename Build::TextView;
+  // Distinct lines are distinct strings.
+  static constexpr bool kReplacesDistinctLinesConcurrently = true;
 
   MemoryLines() = default;
   explicit MemoryLines(std::vector<Text> lines) : lines_(std::move(lines)) {}

@@ -106,6 +106,16 @@ typename Build::Text NormalizeNumberText(typename Build::TextView text) {
   return typename Build::Text(*part);
 }
 
+// Appends single-byte text (digits, signs, point) widened to the program's
+// characters, one character each, with no code page involved and without a
+// temporary text.
+template <BuildPolicy Build>
+void AppendWidened(std::string_view text, typename Build::Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + text.size());
+  std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 // Appends the program's fixed-point text of the value (three decimals, never
 // the exponent form), widened to the program's characters. The one place
 // where a coordinate meets the formatter.
@@ -113,7 +123,7 @@ template <BuildPolicy Build>
 void AppendFixedPoint(double value, typename Build::Text& out) {
   char formatted[kFixedPointCapacity];
   const std::size_t length = Build::WriteFixedPoint(value, ExponentForm::kNever, formatted);
-  out.append(formatted, formatted + length);
+  AppendWidened<Build>(std::string_view(formatted, length), out);
 }
 
 // The longest fixed-point text of a coordinate that is tidied without being
@@ -134,19 +144,24 @@ template <BuildPolicy Build>
 void AppendCoordinate(double value, typename Build::Text& out) {
   using Char = typename Build::Char;
   using TextView = typename Build::TextView;
-  const std::size_t at = out.size();
-  AppendFixedPoint<Build>(value, out);
-  const TextView formatted(out.data() + at, out.size() - at);
-  std::optional<TextView> part;
-  if (formatted.size() <= kLongestPlainCoordinate) {
+  char formatted[kFixedPointCapacity];
+  const std::size_t length = Build::WriteFixedPoint(value, ExponentForm::kNever, formatted);
+  if (length <= kLongestPlainCoordinate) {
     // Plain fixed-point text reads back as zero exactly when all its digits
     // are zeros; below this length reading it cannot overflow either.
-    const auto nonzero = [](Char c) { return c >= Char('1') && c <= Char('9'); };
-    if (std::any_of(formatted.begin(), formatted.end(), nonzero))
-      part = WithoutTrailingZeros(Trim(formatted));
-  } else {
-    part = NormalPart<Build>(formatted);
+    const std::string_view text(formatted, length);
+    const auto nonzero = [](char c) { return c >= '1' && c <= '9'; };
+    if (std::none_of(text.begin(), text.end(), nonzero)) {
+      out.push_back(Char('0'));
+    } else {
+      AppendWidened<Build>(WithoutTrailingZeros(Trim(text)), out);
+    }
+    return;
   }
+  const std::size_t at = out.size();
+  AppendWidened<Build>(std::string_view(formatted, length), out);
+  const std::optional<TextView> part =
+      NormalPart<Build>(TextView(out.data() + at, out.size() - at));
   if (!part) {
     out.resize(at);
     out.push_back(Char('0'));
@@ -154,11 +169,11 @@ void AppendCoordinate(double value, typename Build::Text& out) {
   }
   // The normal form lies inside what was appended; it moves to its start.
   const std::size_t from = static_cast<std::size_t>(part->data() - out.data());
-  const std::size_t length = part->size();
+  const std::size_t part_length = part->size();
   std::copy(out.begin() + static_cast<std::ptrdiff_t>(from),
-            out.begin() + static_cast<std::ptrdiff_t>(from + length),
+            out.begin() + static_cast<std::ptrdiff_t>(from + part_length),
             out.begin() + static_cast<std::ptrdiff_t>(at));
-  out.resize(at + length);
+  out.resize(at + part_length);
 }
 
 // The coordinate normal form as a text of its own.
@@ -179,6 +194,16 @@ typename Build::Text FormatCoordinate(double value) {
 // caller's to reuse, so that shifting line after line allocates nothing; it
 // must not be the text that `line` views.
 template <BuildPolicy Build>
+void WriteShiftedLine(const AddressPieces<typename Build::Char>& pieces, double value,
+                      double offset, typename Build::Text& out) {
+  const double sum = Build::AddOffset(value, offset);
+  out.assign(pieces.prefix);
+  AppendCoordinate<Build>(sum, out);
+  out += pieces.suffix;
+  out += pieces.beyond_tail;
+}
+
+template <BuildPolicy Build>
 bool ShiftAddressValueInto(typename Build::TextView letter, typename Build::TextView line,
                            double offset, Dialogs<Build>& dialogs, typename Build::Text& out) {
   const auto pieces = CutAtAddress(letter, line);
@@ -189,12 +214,25 @@ bool ShiftAddressValueInto(typename Build::TextView letter, typename Build::Text
     message += line;
     dialogs.ShowMessage(message);
   }
-  const double sum = Build::AddOffset(number.value, offset);
-  out.assign(pieces->prefix);
-  AppendCoordinate<Build>(sum, out);
-  out += pieces->suffix;
-  out += pieces->beyond_tail;
+  WriteShiftedLine<Build>(*pieces, number.value, offset, out);
   return true;
+}
+
+enum class QuietShift { kNoLetter, kShifted, kNeedsMessage };
+
+// The same shift for a caller that may not talk to the user: a number text
+// that does not convert gives kNeedsMessage and leaves `out` alone, for the
+// caller to shift that line with ShiftAddressValueInto. Failures of the
+// arithmetic are raised as there.
+template <BuildPolicy Build>
+QuietShift ShiftAddressValueQuietly(typename Build::TextView letter, typename Build::TextView line,
+                                    double offset, typename Build::Text& out) {
+  const auto pieces = CutAtAddress(letter, line);
+  if (!pieces) return QuietShift::kNoLetter;
+  const auto number = Build::ConvertNumberText(pieces->number_text);
+  if (number.error_position != 0) return QuietShift::kNeedsMessage;
+  WriteShiftedLine<Build>(*pieces, number.value, offset, out);
+  return QuietShift::kShifted;
 }
 
 // The same, giving the shifted line; a line without the letter comes back

@@ -11,13 +11,20 @@
 // by CR LF, in the encoding and with the byte-order mark found by the load,
 // and never leaves a half-written file (driver/text_file/file_replacement.h). Files of
 // 2 GiB or more are refused with the open failure "File too large".
+//
+// Two threads may read and replace lines at once as long as no line is
+// touched by both: an entry of the index is read and written as a whole, and
+// the start of a line's place in the text, which a neighbour reads, never
+// changes.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -28,6 +35,7 @@
 #include "driver/text_file/full_path.h"
 #include "driver/text_file/line_list_rules.h"
 #include "driver/text_file/line_splitting.h"
+#include "driver/text_file/pages_from_the_end.h"
 #include "driver/text_file/program_file_reading.h"
 #include "driver/text_file/system_error_text.h"
 #include "driver/text_file/text_buffer.h"
@@ -44,6 +52,8 @@ class LineList {
   using Char = typename Build::Char;
 
  public:
+  static constexpr bool kReplacesDistinctLinesConcurrently = true;
+
   // Replaces the list with the lines of the file at `path` (bytes, as given;
   // relative to the current folder). A failed load leaves the list as it was.
   void LoadFromFile(const std::string& path);
@@ -85,13 +95,23 @@ class LineList {
     Char* Chars() { return reinterpret_cast<Char*>(this + 1); }
   };
 
+  // Entry `index` of the index, read and written whole: a neighbour may read
+  // it while its own thread replaces its line.
+  std::uint64_t Entry(std::int64_t index) const {
+    return std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(starts_.data()[index]))
+        .load(std::memory_order_acquire);
+  }
+  void SetEntry(std::int64_t index, std::uint64_t entry) {
+    std::atomic_ref<std::uint64_t>(starts_.data()[index]).store(entry, std::memory_order_release);
+  }
+
   static ArenaLine* ArenaLineOf(std::uint64_t entry) {
     return reinterpret_cast<ArenaLine*>(static_cast<std::uintptr_t>((entry & kValue) << 3));
   }
   // Where the place of line `index` (or the end of the text, for Count())
   // begins in the text.
   std::size_t TextStart(std::int64_t index) const {
-    const std::uint64_t entry = starts_.data()[index];
+    const std::uint64_t entry = Entry(index);
     if ((entry & kReplaced) == 0) return entry;
     if ((entry & kInArena) == 0) return entry & kStart;
     return ArenaLineOf(entry)->text_start;
@@ -111,6 +131,7 @@ class LineList {
   // The entry of every line, then the end of the text.
   TextBuffer<std::uint64_t> starts_;
   std::vector<std::unique_ptr<std::byte[]>> arena_;
+  std::mutex arena_mutex_;           // for new room in the arena
   std::byte* arena_free_ = nullptr;  // in the last full-size block of the arena
   std::size_t arena_free_bytes_ = 0;
   std::int32_t count_ = 0;
@@ -127,6 +148,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   // No encoding gives more code units than bytes; the slack is for the last
   // piece of a UTF-8 text.
   text.Reserve(size + 4);
+  PagesFromTheEnd pages(text.data(), (size + 4) * sizeof(Char));
   // Room for lines of 16 bytes on average and for one piece of nothing but
   // breaks, so that the index of an ordinary program never moves; what is not
   // written costs no memory.
@@ -164,6 +186,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
         Raise<EEncodingError>(Rules::EncodingFailureMessage());
     }
     consumed += got;
+    pages.WrittenUpTo(text.size() * sizeof(Char));
     if (starts.size() == 0 && text.size() > 0) starts.Append(0);
     if (text.size() > indexed + 1) {
       // At most one line start per character.
@@ -192,7 +215,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
 template <BuildPolicy Build>
 typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  const std::uint64_t start = starts_.data()[index];
+  const std::uint64_t start = Entry(index);
   if (start & kReplaced) return ReplacedLine(index);
   const std::size_t end = LineEnd(text_.data(), start, TextStart(index + 1));
   return typename Build::TextView(text_.data() + start, end - start);
@@ -200,7 +223,7 @@ typename Build::TextView LineList<Build>::Strings(std::int64_t index) const {
 
 template <BuildPolicy Build>
 typename Build::TextView LineList<Build>::ReplacedLine(std::int64_t index) const {
-  const std::uint64_t entry = starts_.data()[index];
+  const std::uint64_t entry = Entry(index);
   if (entry & kInArena) {
     ArenaLine* const line = ArenaLineOf(entry);
     return TextView(line->Chars(), line->length);
@@ -214,6 +237,7 @@ typename LineList<Build>::ArenaLine* LineList<Build>::NewArenaLine(std::size_t t
   const std::size_t capacity = length + 4 + length / 16;
   if (capacity > UINT32_MAX) RaiseOutOfMemory();
   const std::size_t bytes = (sizeof(ArenaLine) + capacity * sizeof(Char) + 7) & ~std::size_t{7};
+  const std::lock_guard lock(arena_mutex_);
   std::byte* place;
   try {
     if (bytes > kArenaBlockBytes / 4) {
@@ -240,20 +264,20 @@ typename LineList<Build>::ArenaLine* LineList<Build>::NewArenaLine(std::size_t t
 template <BuildPolicy Build>
 void LineList<Build>::SetStrings(std::int64_t index, typename Build::TextView text) {
   if (index < 0 || index >= count_) Raise<EStringListError>(Rules::ListIndexMessage(index));
-  std::uint64_t& entry = starts_.data()[index];
+  const std::uint64_t entry = Entry(index);
   const std::size_t start = TextStart(index);
   const std::size_t room = TextStart(index + 1) - start;
   // The line's old place, with the break after it, holds it when it is no longer.
   if (text.size() <= room) {
     if (!text.empty()) std::memmove(text_.data() + start, text.data(), text.size() * sizeof(Char));
-    entry = kReplaced | (std::uint64_t{text.size()} << 31) | start;
+    SetEntry(index, kReplaced | (std::uint64_t{text.size()} << 31) | start);
     return;
   }
   ArenaLine* line = (entry & kInArena) ? ArenaLineOf(entry) : nullptr;
   if (line == nullptr || line->capacity < text.size()) line = NewArenaLine(start, text.size());
   if (!text.empty()) std::memmove(line->Chars(), text.data(), text.size() * sizeof(Char));
   line->length = static_cast<std::uint32_t>(text.size());
-  entry = kReplaced | kInArena | (reinterpret_cast<std::uintptr_t>(line) >> 3);
+  SetEntry(index, kReplaced | kInArena | (reinterpret_cast<std::uintptr_t>(line) >> 3));
 }
 
 template <BuildPolicy Build>
@@ -272,7 +296,7 @@ void LineList<Build>::ForEachPieceToSave(Put&& put) const {
     if (end > run) put(TextView(text + run, end - run));
   };
   for (std::int32_t i = 0; i < count_; ++i) {
-    const std::uint64_t start = starts_.data()[i];
+    const std::uint64_t start = Entry(i);
     const std::size_t next = TextStart(i + 1);
     if (start & kReplaced) {
       put_run(run_end);
