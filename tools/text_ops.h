@@ -37,14 +37,20 @@ std::int64_t FirstOccurrence(std::basic_string_view<Char> pattern,
   const auto at = [&](std::size_t i) {
     return p[i] == first && std::equal(pattern.begin() + 1, pattern.end(), p + i + 1);
   };
-  std::size_t i = 0;
-  for (; starts - i >= 16; i += 16) {
+  const auto any_first = [&](std::size_t i) {
     bool any = false;
     for (std::size_t k = 0; k < 16; ++k) any |= p[i + k] == first;
-    if (!any) continue;
+    return any;
+  };
+  std::size_t i = 0;
+  for (; starts - i >= 16; i += 16) {
+    if (!any_first(i)) continue;
     for (std::size_t k = 0; k < 16; ++k)
       if (at(i + k)) return static_cast<std::int64_t>(i + k) + 1;
   }
+  // The last places: one more block, ending where they end, passes over a
+  // tail without the first character (the usual case) at once.
+  if (i < starts && starts >= 16 && !any_first(starts - 16)) return 0;
   for (; i < starts; ++i)
     if (at(i)) return static_cast<std::int64_t>(i) + 1;
   return 0;

@@ -55,15 +55,19 @@ TYPED_TEST(TextOps, FirstOccurrenceIsExactAndOneBased) {
     EXPECT_EQ(c.position, FirstOccurrence(View(pattern), View(text)))
         << c.pattern << " in " << c.text;
   }
-  // Long texts are searched in blocks: every place, among near misses.
+  // Long texts are searched in blocks: every place and every text length,
+  // among near misses and among characters that are no part of it.
   const auto pattern = T<TypeParam>("SUBCALL");
-  for (std::size_t at = 0; at + 7 <= 48; ++at) {
-    std::basic_string<TypeParam> text(48, TypeParam('S'));
-    text.replace(at, 7, pattern);
-    EXPECT_EQ(static_cast<std::int64_t>(at) + 1, FirstOccurrence(View(pattern), View(text))) << at;
-    text.resize(at + 6);  // cut off inside it
-    if (at > 20) {
-      EXPECT_EQ(0, FirstOccurrence(View(pattern), View(text))) << at;
+  for (const char filler : {'S', '.'}) {
+    for (std::size_t length = 7; length <= 48; ++length) {
+      for (std::size_t at = 0; at + 7 <= length; ++at) {
+        std::basic_string<TypeParam> text(length, TypeParam(filler));
+        text.replace(at, 7, pattern);
+        EXPECT_EQ(static_cast<std::int64_t>(at) + 1, FirstOccurrence(View(pattern), View(text)))
+            << filler << length << " " << at;
+        text.resize(at + 6);  // cut off inside it
+        EXPECT_EQ(0, FirstOccurrence(View(pattern), View(text))) << filler << length << " " << at;
+      }
     }
   }
 }

@@ -352,7 +352,7 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   // lies, not copied into a piece first.
   const bool as_is = encoder.WritesTextAsIs();
   constexpr std::size_t kLongRun = std::size_t{1} << 14;
-  ForEachPieceToSave([&](TextView text) {
+  const auto encode = [&](TextView text) {
     if (as_is && text.size() >= kLongRun) {
       if ((end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get()))) ||
           !file.Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char)))
@@ -374,7 +374,29 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
         end = out.get();
       }
     }
+  };
+  // Short pieces (a replaced line, a break) are gathered and encoded a slice
+  // at a time: an encoding call for each would cost more than the encoding.
+  // A piece ends at the end of a line or of its break, so no surrogate pair
+  // is split by gathering.
+  constexpr std::size_t kShortPiece = 256;
+  const auto gathered = std::make_unique_for_overwrite<Char[]>(slice_units);
+  std::size_t gathered_units = 0;
+  const auto encode_gathered = [&] {
+    if (gathered_units != 0) encode(TextView(gathered.get(), gathered_units));
+    gathered_units = 0;
+  };
+  ForEachPieceToSave([&](TextView text) {
+    if (text.size() > kShortPiece) {
+      encode_gathered();
+      encode(text);
+      return;
+    }
+    if (slice_units - gathered_units < text.size()) encode_gathered();
+    std::copy(text.begin(), text.end(), gathered.get() + gathered_units);
+    gathered_units += text.size();
   });
+  encode_gathered();
   if (end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
     Raise<EWriteError>(Rules::WriteFailureMessage());
   int error = 0;
