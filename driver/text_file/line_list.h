@@ -39,6 +39,7 @@
 #include "driver/text_file/program_file_reading.h"
 #include "driver/text_file/system_error_text.h"
 #include "driver/text_file/text_buffer.h"
+#include "driver/text_file/write_behind.h"
 #include "tools/build_policy.h"
 #include "tools/failure.h"
 
@@ -339,13 +340,27 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   }
 
   // Written in pieces of a megabyte, or of about the size of a smaller text;
-  // each slice of text is encoded into the room after a piece's end.
+  // each slice of text is encoded into the room after a piece's end. A large
+  // text is written from a second thread, a piece while the next is made, in
+  // two buffers by turns.
   constexpr std::size_t kMaxBytes = Rules::Encoder::kMaxBytesPerUnit;
   const std::size_t piece_bytes =
       std::clamp<std::size_t>(text_.size() * kMaxBytes, 4096, kPieceBytes);
   const std::size_t slice_units = std::min(kSliceUnits, piece_bytes);
-  const auto out = std::make_unique_for_overwrite<char[]>(piece_bytes + slice_units * kMaxBytes);
-  char* end = out.get();
+  const std::size_t buffer_bytes = piece_bytes + slice_units * kMaxBytes;
+  const auto buffers = std::make_unique_for_overwrite<char[]>(2 * buffer_bytes);
+  WriteBehind writer(file, text_.size() >= 4 * kPieceBytes);
+  char* out = buffers.get();
+  char* end = out;
+  const auto hand_over = [&](const char* data, std::size_t bytes) {
+    if (!writer.Write(data, bytes)) Raise<EWriteError>(Rules::WriteFailureMessage());
+  };
+  const auto hand_over_piece = [&] {
+    if (end == out) return;
+    hand_over(out, static_cast<std::size_t>(end - out));
+    out = out == buffers.get() ? buffers.get() + buffer_bytes : buffers.get();
+    end = out;
+  };
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
   // A long run of text that is already the bytes to write is written as it
@@ -354,10 +369,8 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   constexpr std::size_t kLongRun = std::size_t{1} << 14;
   const auto encode = [&](TextView text) {
     if (as_is && text.size() >= kLongRun) {
-      if ((end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get()))) ||
-          !file.Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char)))
-        Raise<EWriteError>(Rules::WriteFailureMessage());
-      end = out.get();
+      hand_over_piece();
+      hand_over(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char));
       return;
     }
     while (!text.empty()) {
@@ -368,11 +381,7 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
       }
       end = encoder.Encode(text.substr(0, slice), end);
       text.remove_prefix(slice);
-      if (static_cast<std::size_t>(end - out.get()) >= piece_bytes) {
-        if (!file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
-          Raise<EWriteError>(Rules::WriteFailureMessage());
-        end = out.get();
-      }
+      if (static_cast<std::size_t>(end - out) >= piece_bytes) hand_over_piece();
     }
   };
   // Short pieces (a replaced line, a break) are gathered and encoded a slice
@@ -397,8 +406,8 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
     gathered_units += text.size();
   });
   encode_gathered();
-  if (end != out.get() && !file.Write(out.get(), static_cast<std::size_t>(end - out.get())))
-    Raise<EWriteError>(Rules::WriteFailureMessage());
+  hand_over_piece();
+  if (!writer.Finish()) Raise<EWriteError>(Rules::WriteFailureMessage());
   int error = 0;
   switch (file.Commit(error)) {
     case FileReplacement::Outcome::kDone:

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -580,6 +581,57 @@ TEST_F(LineListFiles, AWriteThatPutsDownNothingKeepsTheTarget) {
     EXPECT_EQ("OLD\n", ReadBytes(Path("t.nc")));
     EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), FolderNames(dir_));
   }
+}
+
+// A large text is written from a second thread; a write that fails there,
+// after some have gone through, still ends the save with the write failure
+// and leaves the target as it was. Without a failure the bytes are exact.
+std::atomic<int> g_writes_left{0};
+ssize_t FailAfterSomeWrites(int fd, const void* data, std::size_t size) {
+  if (g_writes_left.fetch_sub(1) <= 0) return DeviceFull(fd, data, size);
+  return write(fd, data, size);
+}
+
+TEST_F(LineListFiles, ALargeSaveWrittenBehindFailsAsAWholeOrWritesEveryByte) {
+  std::string big;
+  for (int i = 0; big.size() < (std::size_t{9} << 20); ++i)
+    big += "N" + std::to_string(i) + " G01 X123.456 Y-78.9 F2000 (\xE4)\r\n";
+  WriteBytes(Path("in.nc"), big);
+  Current list;
+  list.LoadFromFile(Path("in.nc"));
+  Legacy legacy;
+  legacy.LoadFromFile(Path("in.nc"));
+  list.SetStrings(7, u"G0 X0 Y0 and a line that no longer fits where it was");
+  legacy.SetStrings(9, "G1");
+  for (const int writes : {0, 3}) {
+    WriteBytes(Path("t.nc"), "OLD\n");
+    WriteBytes(Path("u.nc"), "OLD\n");
+    g_writes_left = writes;
+    const WriteCall previous = SetWriteCallForTesting(&FailAfterSomeWrites);
+    EXPECT_EQ("EWriteError", FailureOf([&] { list.SaveToFile(Path("t.nc")); }).first);
+    g_writes_left = writes;
+    EXPECT_EQ("EWriteError", FailureOf([&] { legacy.SaveToFile(Path("u.nc")); }).first);
+    SetWriteCallForTesting(previous);
+    EXPECT_EQ("OLD\n", ReadBytes(Path("t.nc")));
+    EXPECT_EQ("OLD\n", ReadBytes(Path("u.nc")));
+    EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc", "u.nc"}), FolderNames(dir_));
+  }
+  list.SaveToFile(Path("t.nc"));
+  legacy.SaveToFile(Path("u.nc"));
+  std::string current = big;
+  const auto line_start = [&](const std::string& text, int index) {
+    std::size_t at = 0;
+    for (int i = 0; i < index; ++i) at = text.find("\r\n", at) + 2;
+    return at;
+  };
+  std::size_t at = line_start(current, 7);
+  current.replace(at, current.find("\r\n", at) - at,
+                  "G0 X0 Y0 and a line that no longer fits where it was");
+  std::string bytes = big;
+  at = line_start(bytes, 9);
+  bytes.replace(at, bytes.find("\r\n", at) - at, "G1");
+  EXPECT_TRUE(current == ReadBytes(Path("t.nc")));
+  EXPECT_TRUE(bytes == ReadBytes(Path("u.nc")));
 }
 
 TEST_F(LineListFiles, AFullDeviceKeepsTheTarget) {
