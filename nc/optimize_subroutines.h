@@ -279,6 +279,91 @@ void ShiftRuns(const Words<Build>& words, List& lines, std::span<const ShiftRun>
                        buffer);
 }
 
+inline void AddRangeToRuns(std::vector<ShiftRun>& runs, std::int64_t first, std::int64_t end,
+                           double dx, double dy) {
+  AddToRuns(runs, first, dx, dy);
+  runs.back().end = end;
+}
+
+// Where the keywords are: the lines that start with SUBEND or SUBBEGIN, and
+// the lines before the first SUBBEGIN line that hold SUBCALL, found in one
+// scan of the lines as they were loaded. Every other line is one that the
+// first pass shifts or passes over and the second pass passes over.
+struct KeywordLines {
+  std::vector<std::int64_t> starts;  // in line order
+  std::vector<std::int64_t> calls;   // in line order
+  std::int64_t first_begin = 0;      // the first SUBBEGIN line, or the end of the scan
+};
+
+template <BuildPolicy Build, ProgramLines<Build> List>
+KeywordLines ScanForKeywords(const Words<Build>& words, const List& lines, std::int64_t first,
+                             std::int64_t end) {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  KeywordLines found;
+  found.first_begin = end;
+  for (std::int64_t i = first; i < end; ++i) {
+    const TextView line = lines.Strings(i);
+    // Only S, s or a character that may fold to one can start a keyword.
+    const auto lead = line.empty() ? 0 : static_cast<std::make_unsigned_t<Char>>(line[0]);
+    if (lead == 'S' || lead == 's' || lead >= 0x80) {
+      const bool begin = StartsWithKeyword<Build>(line, words.begin);
+      if (begin || StartsWithKeyword<Build>(line, words.end)) found.starts.push_back(i);
+      if (begin && found.first_begin == end) found.first_begin = i;
+    }
+    if (found.first_begin == end && FirstOccurrence(TextView(words.call), line) != 0)
+      found.calls.push_back(i);
+  }
+  return found;
+}
+
+// The same for the whole list, on two threads where the list allows it and
+// is long.
+template <BuildPolicy Build, ProgramLines<Build> List>
+KeywordLines FindKeywordLines(const Words<Build>& words, const List& lines) {
+  const std::int64_t n = lines.Count();
+  if constexpr (ReplacesDistinctLinesConcurrently<List>) {
+    if (n >= kLinesWorthASecondThread) {
+      const std::int64_t middle = n / 2;
+      KeywordLines later;
+      std::exception_ptr failure;
+      std::thread helper;
+      const auto scan_later = [&] {
+        try {
+          later = ScanForKeywords<Build>(words, lines, middle, n);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      };
+      try {
+        helper = std::thread(scan_later);
+      } catch (const std::system_error&) {
+        // No second thread: this one scans both halves.
+      }
+      KeywordLines found;
+      try {
+        found = ScanForKeywords<Build>(words, lines, 0, middle);
+      } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+      }
+      if (helper.joinable()) {
+        helper.join();
+      } else {
+        scan_later();
+      }
+      if (failure) std::rethrow_exception(failure);
+      found.starts.insert(found.starts.end(), later.starts.begin(), later.starts.end());
+      if (found.first_begin == middle) {
+        found.calls.insert(found.calls.end(), later.calls.begin(), later.calls.end());
+        found.first_begin = later.first_begin;
+      }
+      return found;
+    }
+  }
+  return ScanForKeywords<Build>(words, lines, 0, n);
+}
+
 // The name of a definition or call: at most 255 characters from `start` on,
 // trimmed; a view into the line.
 template <BuildPolicy Build>
@@ -310,13 +395,21 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   double zero_y = 0;
 
   // First pass: the definitions. The zero-point search moves the index on,
-  // so every line is visited once, by the loop or by a search. The lines to
-  // shift are noted and shifted after the loop (or before a failure of it
-  // goes on), in order: no line is read by the loop after its turn to be
-  // shifted has come.
+  // so every line is visited once, by the loop or by a search; between the
+  // keyword lines the loop only notes the lines to shift. They are shifted
+  // after the loop (or before a failure of it goes on), in order: no line is
+  // read by the loop after its turn to be shifted has come.
+  const KeywordLines keywords = FindKeywordLines<Build>(words, lines);
   std::vector<ShiftRun> runs;
   try {
-    for (std::int64_t i = 0; i < lines.Count(); ++i) {
+    const std::int64_t n = lines.Count();
+    std::size_t next = 0;  // the next keyword line in keywords.starts
+    for (std::int64_t i = 0; i < n; ++i) {
+      while (next < keywords.starts.size() && keywords.starts[next] < i) ++next;
+      const std::int64_t keyword = next < keywords.starts.size() ? keywords.starts[next] : n;
+      if (inside && found && keyword > i) AddRangeToRuns(runs, i, keyword, -zero_x, -zero_y);
+      if (keyword == n) break;
+      i = keyword;
       const TextView line = lines.Strings(i);
       if (StartsWithKeyword<Build>(line, words.end)) {
         inside = false;
@@ -361,12 +454,11 @@ std::int32_t OptimizeSubroutines(List& lines, Dialogs<Build>& dialogs) {
   if (count < 1) return count;
 
   // Second pass: the calls in the main part, before the first definition.
-  const std::int64_t n = lines.Count();
-  for (std::int64_t i = 0; i < n; ++i) {
+  // The pass has not changed those lines, nor has this one before it reads
+  // them, so the scan found the same ones.
+  for (const std::int64_t i : keywords.calls) {
     const TextView line = lines.Strings(i);
-    if (StartsWithKeyword<Build>(line, words.begin)) break;
     const std::int64_t p = FirstOccurrence(TextView(words.call), line);
-    if (p == 0) continue;
     const TextView name = NameFrom<Build>(line, p + 7);
     const TSub<Build>* slot = nullptr;
     for (const TSub<Build>& entry : table) {

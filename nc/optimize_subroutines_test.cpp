@@ -345,7 +345,8 @@ TEST(OptimizeSubroutines, NinetyNineSlotsInBothPrograms) {
 // each line by itself gives, X then Y, with the messages of the lines whose
 // numbers do not convert in line order, in memory and in the file's list.
 // The shapes: both letters either way round, one, none, a letter twice, a
-// number that grows past the line's room, and numbers that do not convert.
+// number that grows past the line's room, numbers that do not convert, and
+// keywords that count for nothing inside a subroutine.
 template <class Build>
 void CheckLongProgram() {
   const Lines shapes = {"G1 X-523.125 Y412.5 F2345",
@@ -358,7 +359,10 @@ void CheckLongProgram() {
                         "G1 X1-2 Y3",
                         "G1 X5 Y--1",
                         "G2 X12.5 I3 Y-0.0004 J1",
-                        "N1 (X) Y99.999"};
+                        "N1 (X) Y99.999",
+                        "SUBBEGIN C",
+                        "SUBCALL A X5",
+                        "sub X1"};
   Lines lines = {"G0 X10 Y20", "M3", "SUBCALL A", "M30", "SUBBEGIN A", "G0 X-0.25 Y333.125"};
   constexpr int kBody = 40000;
   for (int i = 0; i < kBody; ++i)
