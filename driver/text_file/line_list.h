@@ -363,12 +363,13 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   };
   const std::string_view mark = encoder.ByteOrderMark();
   end = std::copy(mark.begin(), mark.end(), end);
-  // A long run of text that is already the bytes to write is written as it
-  // lies, not copied into a piece first.
+  // A long run of the list's own text that is already the bytes to write is
+  // written as it lies, not copied into a piece first; it stays where it is
+  // while the writer works. Gathered text does not: it is always copied.
   const bool as_is = encoder.WritesTextAsIs();
   constexpr std::size_t kLongRun = std::size_t{1} << 14;
-  const auto encode = [&](TextView text) {
-    if (as_is && text.size() >= kLongRun) {
+  const auto encode = [&](TextView text, bool stays) {
+    if (stays && as_is && text.size() >= kLongRun) {
       hand_over_piece();
       hand_over(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(Char));
       return;
@@ -392,13 +393,13 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   const auto gathered = std::make_unique_for_overwrite<Char[]>(slice_units);
   std::size_t gathered_units = 0;
   const auto encode_gathered = [&] {
-    if (gathered_units != 0) encode(TextView(gathered.get(), gathered_units));
+    if (gathered_units != 0) encode(TextView(gathered.get(), gathered_units), false);
     gathered_units = 0;
   };
   ForEachPieceToSave([&](TextView text) {
     if (text.size() > kShortPiece) {
       encode_gathered();
-      encode(text);
+      encode(text, true);
       return;
     }
     if (slice_units - gathered_units < text.size()) encode_gathered();

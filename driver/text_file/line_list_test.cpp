@@ -634,6 +634,43 @@ TEST_F(LineListFiles, ALargeSaveWrittenBehindFailsAsAWholeOrWritesEveryByte) {
   EXPECT_TRUE(bytes == ReadBytes(Path("u.nc")));
 }
 
+// Every line of a large text replaced, so that the save gathers them before
+// it writes, in the encodings whose bytes are the text itself (the legacy
+// program's, UTF-16 LE) and one that is encoded: the bytes are exact.
+template <class List>
+std::string SaveEveryLineReplaced(const std::string& in, const std::string& out) {
+  List list;
+  list.LoadFromFile(in);
+  for (std::int32_t i = 0; i < list.Count(); ++i) {
+    auto line = std::basic_string(list.Strings(i));
+    line.push_back(' ');
+    line.push_back('!');
+    list.SetStrings(i, line);
+  }
+  list.SaveToFile(out);
+  return ReadBytes(out);
+}
+
+TEST_F(LineListFiles, ALargeSaveOfReplacedLinesWritesEveryByte) {
+  std::string text;
+  std::string replaced;
+  for (int i = 0; text.size() < (std::size_t{9} << 20); ++i) {
+    const std::string line = "N" + std::to_string(i) + " G01 X123.456 Y-78.9 F2000";
+    text += line + "\r\n";
+    replaced += line + " !\r\n";
+  }
+  const auto utf16 = [](const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii) bytes += std::string{c, '\0'};
+    return bytes;
+  };
+  WriteBytes(Path("in.nc"), text);
+  EXPECT_TRUE(replaced == SaveEveryLineReplaced<Current>(Path("in.nc"), Path("t.nc")));
+  EXPECT_TRUE(replaced == SaveEveryLineReplaced<Legacy>(Path("in.nc"), Path("u.nc")));
+  WriteBytes(Path("in.nc"), utf16(text));
+  EXPECT_TRUE(utf16(replaced) == SaveEveryLineReplaced<Current>(Path("in.nc"), Path("t.nc")));
+}
+
 TEST_F(LineListFiles, AFullDeviceKeepsTheTarget) {
   const std::string device = Path("small");
   mkdir(device.c_str(), 0777);
