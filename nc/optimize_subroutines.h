@@ -145,18 +145,21 @@ bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index
     if (!first && !second) return true;
     if (!first || (second && second->pieces.prefix.size() < first->pieces.prefix.size()))
       std::swap(first, second);
-    const Char* const end = line.data() + line.size();
+    // Built in place in `out`, which only grows: the line with both numbers
+    // at their longest.
+    const std::size_t longest = line.size() + 2 * kFixedPointCapacity;
+    if (out.size() < longest) out.resize(longest);
     const auto after = [](TextView piece) { return piece.data() + piece.size(); };
-    out.assign(first->pieces.prefix);
-    AppendCoordinate<Build>(first->sum, out);
+    Char* end = std::copy(first->pieces.prefix.begin(), first->pieces.prefix.end(), out.data());
+    end = WriteCoordinate<Build>(first->sum, end);
     const Char* rest = after(first->pieces.number_text);
     if (second) {
-      out.append(rest, after(second->pieces.prefix));
-      AppendCoordinate<Build>(second->sum, out);
+      end = std::copy(rest, after(second->pieces.prefix), end);
+      end = WriteCoordinate<Build>(second->sum, end);
       rest = after(second->pieces.number_text);
     }
-    out.append(rest, end);
-    lines.SetStrings(index, TextView(out));
+    end = std::copy(rest, line.data() + line.size(), end);
+    lines.SetStrings(index, TextView(out.data(), static_cast<std::size_t>(end - out.data())));
     return true;
   } catch (...) {
     return false;

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "tools/build_policy.h"
@@ -106,74 +107,58 @@ typename Build::Text NormalizeNumberText(typename Build::TextView text) {
   return typename Build::Text(*part);
 }
 
-// Appends single-byte text (digits, signs, point) widened to the program's
-// characters, one character each, with no code page involved and without a
-// temporary text.
-template <BuildPolicy Build>
-void AppendWidened(std::string_view text, typename Build::Text& out) {
-  const std::size_t at = out.size();
-  out.resize(at + text.size());
-  std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
-}
-
-// Appends the program's fixed-point text of the value (three decimals, never
-// the exponent form), widened to the program's characters. The one place
-// where a coordinate meets the formatter.
-template <BuildPolicy Build>
-void AppendFixedPoint(double value, typename Build::Text& out) {
-  char formatted[kFixedPointCapacity];
-  const std::size_t length = Build::WriteFixedPoint(value, ExponentForm::kNever, formatted);
-  AppendWidened<Build>(std::string_view(formatted, length), out);
-}
-
 // The longest fixed-point text of a coordinate that is tidied without being
 // read back. A longer one (a value from about 1e296 on) is read back, which
 // overflows, as the program always did, from about 1e306 on.
 inline constexpr std::size_t kLongestPlainCoordinate = 300;
 
-// Appends the coordinate normal form of the value to `out`: at most three
-// decimals, rounded by the program's fixed-point formatting, without
+// Writes the coordinate normal form of the value at `out` and returns the
+// end of what it wrote (at most kFixedPointCapacity characters): at most
+// three decimals, rounded by the program's fixed-point formatting, without
 // trailing zeros or point, zero (of either sign) as "0". 7.5 -> "7.5",
 // 100 -> "100", -0.0004 -> "0". Values whose formatting would take the
 // exponent form are written as plain digits instead, so that the line can be
 // read back: 1e36 -> "1" and 36 zeros, 1e-36 -> "0". (Coordinates stay far
 // below 1e300; from about 1e306 on, reading the text back for the zero test
-// overflows and raises EOverflow in the current program.) Once `out` has
-// grown to its longest line this allocates nothing.
+// overflows and raises EOverflow in the current program.)
 template <BuildPolicy Build>
-void AppendCoordinate(double value, typename Build::Text& out) {
+typename Build::Char* WriteCoordinate(double value, typename Build::Char* out) {
   using Char = typename Build::Char;
   using TextView = typename Build::TextView;
   char formatted[kFixedPointCapacity];
   const std::size_t length = Build::WriteFixedPoint(value, ExponentForm::kNever, formatted);
+  const std::string_view text(formatted, length);
   if (length <= kLongestPlainCoordinate) {
     // Plain fixed-point text reads back as zero exactly when all its digits
     // are zeros; below this length reading it cannot overflow either.
-    const std::string_view text(formatted, length);
     const auto nonzero = [](char c) { return c >= '1' && c <= '9'; };
     if (std::none_of(text.begin(), text.end(), nonzero)) {
-      out.push_back(Char('0'));
-    } else {
-      AppendWidened<Build>(WithoutTrailingZeros(Trim(text)), out);
+      *out = Char('0');
+      return out + 1;
     }
-    return;
+    const std::string_view part = WithoutTrailingZeros(Trim(text));
+    return std::copy(part.begin(), part.end(), out);
   }
-  const std::size_t at = out.size();
-  AppendWidened<Build>(std::string_view(formatted, length), out);
+  Char* const end = std::copy(text.begin(), text.end(), out);
   const std::optional<TextView> part =
-      NormalPart<Build>(TextView(out.data() + at, out.size() - at));
+      NormalPart<Build>(TextView(out, static_cast<std::size_t>(end - out)));
   if (!part) {
-    out.resize(at);
-    out.push_back(Char('0'));
-    return;
+    *out = Char('0');
+    return out + 1;
   }
-  // The normal form lies inside what was appended; it moves to its start.
-  const std::size_t from = static_cast<std::size_t>(part->data() - out.data());
-  const std::size_t part_length = part->size();
-  std::copy(out.begin() + static_cast<std::ptrdiff_t>(from),
-            out.begin() + static_cast<std::ptrdiff_t>(from + part_length),
-            out.begin() + static_cast<std::ptrdiff_t>(at));
-  out.resize(at + part_length);
+  // The normal form lies inside what was written; it moves to its start.
+  std::char_traits<Char>::move(out, part->data(), part->size());
+  return out + part->size();
+}
+
+// Appends the coordinate normal form of the value to `out`. Once `out` has
+// grown to its longest line this allocates nothing.
+template <BuildPolicy Build>
+void AppendCoordinate(double value, typename Build::Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + kFixedPointCapacity);
+  const auto* const end = WriteCoordinate<Build>(value, out.data() + at);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 // The coordinate normal form as a text of its own.
