@@ -28,6 +28,8 @@
 // --generate only writes one program (to profile a run by hand); the
 // --other- programs (another build, say the one before a change) run in the
 // same rounds, one after the other, so that both see the same machine.
+// Every run of a program on a file must write the same bytes as its first,
+// and the other build the same as this one; the benchmark stops otherwise.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -42,7 +44,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifndef ORVALEN_PROGRAM
@@ -271,13 +277,31 @@ ino_t InodeOf(const std::string& path) {
   return st.st_ino;
 }
 
+// A digest of the file's bytes, to tell whether two runs wrote the same.
+std::uint64_t DigestOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> block(std::size_t{1} << 20);
+  std::uint64_t digest = 0;
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    const std::string_view bytes(block.data(), static_cast<std::size_t>(in.gcount()));
+    digest = (digest ^ std::hash<std::string_view>{}(bytes)) * 0x100000001B3ull;
+  }
+  return digest;
+}
+
 // Runs one of the programs over a fresh copy; the save puts a new file in
-// the copy's place, which tells that the run did save.
-Run RunProgram(const std::string& program, const std::string& pristine, const std::string& work) {
+// the copy's place, which tells that the run did save. Every run of a
+// program on the same file, and of the other build, must write the same
+// bytes as the first (`expected`, set by that run).
+Run RunProgram(const std::string& program, const std::string& pristine, const std::string& work,
+               std::optional<std::uint64_t>& expected) {
   FreshCopy(pristine, work);
   const ino_t before = InodeOf(work);
   const Run run = Spawn({program, work});
   if (InodeOf(work) == before) Fail(program + " saved nothing; see " + log);
+  const std::uint64_t digest = DigestOf(work);
+  if (expected && *expected != digest) Fail(program + " wrote other bytes than the run before");
+  expected = digest;
   sync();
   return run;
 }
@@ -404,6 +428,7 @@ void Table(const Options& o, const std::string& folder) {
       const std::uint64_t size = SizeOf(pristine);
       const bool single_byte = encoding == Encoding::kWindows1252;
       std::vector<Run> cp, synced, awk, current, legacy, other_current, other_legacy;
+      std::optional<std::uint64_t> current_bytes, legacy_bytes;
       for (int round = 0; round < o.rounds; ++round) {
         cp.push_back(RunCopy(pristine, copy, false));
         synced.push_back(RunCopy(pristine, copy, true));
@@ -411,14 +436,14 @@ void Table(const Options& o, const std::string& folder) {
         // twice as long as the same program later in it; the two builds
         // take turns at going first.
         auto ours = [&] {
-          current.push_back(RunProgram(o.orvalen, pristine, work));
-          if (single_byte) legacy.push_back(RunProgram(o.legacy, pristine, work));
+          current.push_back(RunProgram(o.orvalen, pristine, work, current_bytes));
+          if (single_byte) legacy.push_back(RunProgram(o.legacy, pristine, work, legacy_bytes));
         };
         auto others = [&] {
           if (!o.other_orvalen.empty())
-            other_current.push_back(RunProgram(o.other_orvalen, pristine, work));
+            other_current.push_back(RunProgram(o.other_orvalen, pristine, work, current_bytes));
           if (single_byte && !o.other_legacy.empty())
-            other_legacy.push_back(RunProgram(o.other_legacy, pristine, work));
+            other_legacy.push_back(RunProgram(o.other_legacy, pristine, work, legacy_bytes));
         };
         if (round % 2 == 0) {
           ours();
@@ -460,9 +485,10 @@ void Linearity(const Options& o, const std::string& folder) {
   for (const std::uint64_t mb : o.sizes) {
     Generate(pristine, Case::kFullRewrite, Encoding::kWindows1252, mb * 1000 * 1000);
     std::vector<Run> runs, synced;
+    std::optional<std::uint64_t> bytes;
     for (int round = 0; round < o.rounds; ++round) {
       synced.push_back(RunCopy(pristine, copy, true));
-      runs.push_back(RunProgram(o.orvalen, pristine, work));
+      runs.push_back(RunProgram(o.orvalen, pristine, work, bytes));
     }
     points.push_back({mb, Median(runs), Median(synced)});
     unlink(pristine.c_str());

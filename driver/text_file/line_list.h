@@ -149,7 +149,9 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   // No encoding gives more code units than bytes; the slack is for the last
   // piece of a UTF-8 text.
   text.Reserve(size + 4);
-  PagesFromTheEnd pages(text.data(), (size + 4) * sizeof(Char));
+  // Started once the first piece tells how many characters the file's bytes
+  // give, so that only the pages the text will fill are faulted in.
+  std::optional<PagesFromTheEnd> pages;
   // Room for lines of 16 bytes on average and for one piece of nothing but
   // breaks, so that the index of an ordinary program never moves; what is not
   // written costs no memory.
@@ -187,7 +189,12 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
         Raise<EEncodingError>(Rules::EncodingFailureMessage());
     }
     consumed += got;
-    pages.WrittenUpTo(text.size() * sizeof(Char));
+    if (!pages) {
+      const double per_byte = double(text.size()) / double(consumed);
+      const auto expected = static_cast<std::uint64_t>(per_byte * double(size));
+      pages.emplace(text.data(), std::min<std::uint64_t>(expected, size + 4) * sizeof(Char));
+    }
+    pages->WrittenUpTo(text.size() * sizeof(Char));
     if (starts.size() == 0 && text.size() > 0) starts.Append(0);
     if (text.size() > indexed + 1) {
       // At most one line start per character.
