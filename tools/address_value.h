@@ -120,7 +120,8 @@ inline constexpr std::size_t kLongestPlainCoordinate = 300;
 // exponent form are written as plain digits instead, so that the line can be
 // read back: 1e36 -> "1" and 36 zeros, 1e-36 -> "0". (Coordinates stay far
 // below 1e300; from about 1e306 on, reading the text back for the zero test
-// overflows and raises EOverflow in the current program.)
+// overflows and raises EOverflow in the current program.) The one place
+// where a coordinate meets the formatter.
 template <BuildPolicy Build>
 typename Build::Char* WriteCoordinate(double value, typename Build::Char* out) {
   using Char = typename Build::Char;
@@ -179,16 +180,6 @@ typename Build::Text FormatCoordinate(double value) {
 // caller's to reuse, so that shifting line after line allocates nothing; it
 // must not be the text that `line` views.
 template <BuildPolicy Build>
-void WriteShiftedLine(const AddressPieces<typename Build::Char>& pieces, double value,
-                      double offset, typename Build::Text& out) {
-  const double sum = Build::AddOffset(value, offset);
-  out.assign(pieces.prefix);
-  AppendCoordinate<Build>(sum, out);
-  out += pieces.suffix;
-  out += pieces.beyond_tail;
-}
-
-template <BuildPolicy Build>
 bool ShiftAddressValueInto(typename Build::TextView letter, typename Build::TextView line,
                            double offset, Dialogs<Build>& dialogs, typename Build::Text& out) {
   const auto pieces = CutAtAddress(letter, line);
@@ -199,25 +190,12 @@ bool ShiftAddressValueInto(typename Build::TextView letter, typename Build::Text
     message += line;
     dialogs.ShowMessage(message);
   }
-  WriteShiftedLine<Build>(*pieces, number.value, offset, out);
+  const double sum = Build::AddOffset(number.value, offset);
+  out.assign(pieces->prefix);
+  AppendCoordinate<Build>(sum, out);
+  out += pieces->suffix;
+  out += pieces->beyond_tail;
   return true;
-}
-
-enum class QuietShift { kNoLetter, kShifted, kNeedsMessage };
-
-// The same shift for a caller that may not talk to the user: a number text
-// that does not convert gives kNeedsMessage and leaves `out` alone, for the
-// caller to shift that line with ShiftAddressValueInto. Failures of the
-// arithmetic are raised as there.
-template <BuildPolicy Build>
-QuietShift ShiftAddressValueQuietly(typename Build::TextView letter, typename Build::TextView line,
-                                    double offset, typename Build::Text& out) {
-  const auto pieces = CutAtAddress(letter, line);
-  if (!pieces) return QuietShift::kNoLetter;
-  const auto number = Build::ConvertNumberText(pieces->number_text);
-  if (number.error_position != 0) return QuietShift::kNeedsMessage;
-  WriteShiftedLine<Build>(*pieces, number.value, offset, out);
-  return QuietShift::kShifted;
 }
 
 // The same, giving the shifted line; a line without the letter comes back

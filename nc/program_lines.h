@@ -1,0 +1,31 @@
+// What the subroutine pass needs of the lines it works on, and when it is
+// worth a second thread.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+
+namespace orvalen {
+
+// The lines the pass works on, read and replaced by index (LineList, or lines
+// held in memory). An index outside the list raises EStringListError, which
+// the pass does not catch.
+template <class List, class Build>
+concept ProgramLines = requires(List& lines, std::int64_t index, typename Build::TextView text) {
+  { lines.Count() } -> std::convertible_to<std::int64_t>;
+  { lines.Strings(index) } -> std::convertible_to<typename Build::TextView>;
+  // Takes a view and keeps a copy: the pass may hand it a piece of a line.
+  lines.SetStrings(index, text);
+};
+
+// A list on which two threads may read and replace lines at once, as long as
+// no line is touched by both.
+template <class List>
+concept ReplacesDistinctLinesConcurrently = requires {
+  requires List::kReplacesDistinctLinesConcurrently;
+};
+
+// Below this many lines a second thread costs more than it saves.
+inline constexpr std::int64_t kLinesWorthASecondThread = std::int64_t{1} << 15;
+
+}  // namespace orvalen

@@ -1,0 +1,201 @@
+// Shifting the lines of the subroutines once the first pass has noted them:
+// runs of consecutive lines with their offsets, shifted quietly (on two
+// threads where the list allows it), and the few lines that need a message
+// shifted after that, in line order, as one after the other would.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "nc/line_shifts.h"
+#include "nc/program_lines.h"
+#include "tools/address_value.h"
+#include "tools/build_policy.h"
+#include "tools/dialogs.h"
+#include "tools/fixed_format.h"
+
+namespace orvalen::nc_detail {
+
+// Shifts a line as ShiftLine does, in one replacement, when that needs no
+// word to the user; false, with the line as it was, when a number text does
+// not convert or the shift fails. Safe on another thread than the dialogs'.
+// Both letters are found in the line as it is: a number text holds no
+// letter and ends before the next one, so shifting the number after one
+// letter moves neither the first occurrence of the other nor what its number
+// text is; the line comes out as from the two shifts one after the other.
+template <BuildPolicy Build, ProgramLines<Build> List>
+bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index, double dx,
+                      double dy, typename Build::Text& out) noexcept {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  struct Address {
+    AddressPieces<Char> pieces;
+    double sum;
+  };
+  try {
+    const TextView line = lines.Strings(index);
+    bool converted = true;
+    const auto cut = [&](TextView letter, double offset) -> std::optional<Address> {
+      auto pieces = CutAtAddress(letter, line);
+      if (!pieces) return std::nullopt;
+      const auto number = Build::ConvertNumberText(pieces->number_text);
+      converted = converted && number.error_position == 0;
+      return Address{*pieces, Build::AddOffset(number.value, offset)};
+    };
+    std::optional<Address> first = cut(words.x, dx);
+    std::optional<Address> second = cut(words.y, dy);
+    if (!converted) return false;
+    if (!first && !second) return true;
+    if (!first || (second && second->pieces.prefix.size() < first->pieces.prefix.size()))
+      std::swap(first, second);
+    // Built in place in `out`, which only grows: the line with both numbers
+    // at their longest.
+    const std::size_t longest = line.size() + 2 * kFixedPointCapacity;
+    if (out.size() < longest) out.resize(longest);
+    const auto after = [](TextView piece) { return piece.data() + piece.size(); };
+    Char* end = std::copy(first->pieces.prefix.begin(), first->pieces.prefix.end(), out.data());
+    end = WriteCoordinate<Build>(first->sum, end);
+    const Char* rest = after(first->pieces.number_text);
+    if (second) {
+      end = std::copy(rest, after(second->pieces.prefix), end);
+      end = WriteCoordinate<Build>(second->sum, end);
+      rest = after(second->pieces.number_text);
+    }
+    end = std::copy(rest, line.data() + line.size(), end);
+    lines.SetStrings(index, TextView(out.data(), static_cast<std::size_t>(end - out.data())));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// Consecutive lines that the first pass shifts by the same offsets.
+struct ShiftRun {
+  std::int64_t first;
+  std::int64_t end;
+  double dx;
+  double dy;
+};
+
+// Line `index`, after the lines noted before it.
+inline void AddToRuns(std::vector<ShiftRun>& runs, std::int64_t index, double dx, double dy) {
+  const auto same = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  };
+  if (!runs.empty() && runs.back().end == index && same(runs.back().dx, dx) &&
+      same(runs.back().dy, dy)) {
+    ++runs.back().end;
+  } else {
+    runs.push_back({index, index + 1, dx, dy});
+  }
+}
+
+// Lines `first` to `end` - 1, all shifted by the same offsets.
+inline void AddRangeToRuns(std::vector<ShiftRun>& runs, std::int64_t first, std::int64_t end,
+                           double dx, double dy) {
+  AddToRuns(runs, first, dx, dy);
+  runs.back().end = end;
+}
+
+// What the quiet shifting of some runs left for ShiftLine, in line order:
+// the lines it could not shift, and, if it could not even note one of them,
+// everything from line `rest_line` of run `rest_run` on.
+struct LeftOver {
+  struct Line {
+    std::int64_t index;
+    double dx;
+    double dy;
+  };
+  std::vector<Line> lines;
+  std::size_t rest_run = 0;
+  std::int64_t rest_line = 0;
+};
+
+template <BuildPolicy Build, ProgramLines<Build> List>
+LeftOver ShiftRunsQuietly(const Words<Build>& words, List& lines,
+                          std::span<const ShiftRun> runs) noexcept {
+  LeftOver left;
+  left.rest_run = runs.size();
+  typename Build::Text shifted;
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const ShiftRun& run = runs[r];
+    for (std::int64_t i = run.first; i < run.end; ++i) {
+      if (ShiftLineQuietly<Build>(words, lines, i, run.dx, run.dy, shifted)) continue;
+      try {
+        left.lines.push_back({i, run.dx, run.dy});
+      } catch (...) {
+        left.rest_run = r;
+        left.rest_line = i;
+        return left;
+      }
+    }
+  }
+  return left;
+}
+
+// Shifts what the quiet shifting left, in line order, with the messages and
+// failures that come with it.
+template <BuildPolicy Build, ProgramLines<Build> List>
+void ShiftLeftOver(const Words<Build>& words, List& lines, std::span<const ShiftRun> runs,
+                   const LeftOver& left, Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  for (const LeftOver::Line& line : left.lines)
+    ShiftLine<Build>(words, lines, line.index, line.dx, line.dy, dialogs, buffer);
+  for (std::size_t r = left.rest_run; r < runs.size(); ++r) {
+    const std::int64_t from = r == left.rest_run ? left.rest_line : runs[r].first;
+    for (std::int64_t i = from; i < runs[r].end; ++i)
+      ShiftLine<Build>(words, lines, i, runs[r].dx, runs[r].dy, dialogs, buffer);
+  }
+}
+
+// Shifts every line of the runs as ShiftLine would, one after the other: a
+// line that needs no message (nearly all) is shifted quietly, on two threads
+// where the list allows it and the runs are long; the others follow in
+// order, so that the messages and the first failure come as they would.
+template <BuildPolicy Build, ProgramLines<Build> List>
+void ShiftRuns(const Words<Build>& words, List& lines, std::span<const ShiftRun> runs,
+               Dialogs<Build>& dialogs, typename Build::Text& buffer) {
+  std::int64_t total = 0;
+  for (const ShiftRun& run : runs) total += run.end - run.first;
+  if constexpr (ReplacesDistinctLinesConcurrently<List>) {
+    if (total >= kLinesWorthASecondThread) {
+      // The earlier half of the lines, and the later.
+      std::vector<ShiftRun> halves[2];
+      std::int64_t wanted = total / 2;
+      for (const ShiftRun& run : runs) {
+        const std::int64_t taken = std::min(wanted, run.end - run.first);
+        if (taken > 0) halves[0].push_back({run.first, run.first + taken, run.dx, run.dy});
+        if (run.first + taken < run.end)
+          halves[1].push_back({run.first + taken, run.end, run.dx, run.dy});
+        wanted -= taken;
+      }
+      LeftOver later;
+      std::thread helper;
+      try {
+        helper = std::thread([&] { later = ShiftRunsQuietly<Build>(words, lines, halves[1]); });
+      } catch (const std::system_error&) {
+        // No second thread: this one does both halves.
+      }
+      const LeftOver earlier = ShiftRunsQuietly<Build>(words, lines, halves[0]);
+      if (helper.joinable()) {
+        helper.join();
+      } else {
+        later = ShiftRunsQuietly<Build>(words, lines, halves[1]);
+      }
+      ShiftLeftOver<Build>(words, lines, halves[0], earlier, dialogs, buffer);
+      ShiftLeftOver<Build>(words, lines, halves[1], later, dialogs, buffer);
+      return;
+    }
+  }
+  ShiftLeftOver<Build>(words, lines, runs, ShiftRunsQuietly<Build>(words, lines, runs), dialogs,
+                       buffer);
+}
+
+}  // namespace orvalen::nc_detail
