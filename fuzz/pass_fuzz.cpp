@@ -1,7 +1,9 @@
 // Runs the subroutine pass of both programs over arbitrary part programs,
 // answering the question as the first input byte says. The pass may end in
 // one of the failures of the report; it must never do anything else wrong,
-// and it never changes the number of lines.
+// and it never changes the number of lines. Every line shifted quietly, in
+// one replacement, must come out as from the shift of X and then of Y, with
+// no message.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -51,6 +53,28 @@ void Pass(std::uint8_t script, std::string_view program) {
   if (lines.Count() != before) std::abort();
 }
 
+template <BuildPolicy Build>
+void CompareQuietShift(std::uint8_t script, std::string_view program) {
+  // Offsets from the script byte, ties at the third decimal among them.
+  const double dx = -7.125 * (script % 16);
+  const double dy = 3.0625 * (script / 16) + 0.0005;
+  const nc_detail::Words<Build> words;
+  testing::MemoryLines<Build> quiet = LinesOf<Build>(program);
+  testing::MemoryLines<Build> one_by_one = LinesOf<Build>(program);
+  ScriptedDialogs<Build> dialogs(0);
+  typename Build::Text out;
+  typename Build::Text buffer;
+  for (std::int32_t i = 0; i < quiet.Count(); ++i) {
+    if (!nc_detail::ShiftLineQuietly<Build>(words, quiet, i, dx, dy, out)) continue;
+    try {
+      nc_detail::ShiftLine<Build>(words, one_by_one, i, dx, dy, dialogs, buffer);
+    } catch (...) {
+      std::abort();
+    }
+    if (dialogs.Messages() != 0 || quiet.Strings(i) != one_by_one.Strings(i)) std::abort();
+  }
+}
+
 }  // namespace
 }  // namespace orvalen::fuzz
 
@@ -59,5 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t script = input.Byte();
   orvalen::fuzz::Pass<orvalen::CurrentBuild>(script, input.Rest());
   orvalen::fuzz::Pass<orvalen::LegacyBuild>(script, input.Rest());
+  orvalen::fuzz::CompareQuietShift<orvalen::CurrentBuild>(script, input.Rest());
+  orvalen::fuzz::CompareQuietShift<orvalen::LegacyBuild>(script, input.Rest());
   return 0;
 }
