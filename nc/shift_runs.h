@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -166,31 +167,47 @@ void ShiftRuns(const Words<Build>& words, List& lines, std::span<const ShiftRun>
   for (const ShiftRun& run : runs) total += run.end - run.first;
   if constexpr (ReplacesDistinctLinesConcurrently<List>) {
     if (total >= kLinesWorthASecondThread) {
-      // The earlier half of the lines, and the later.
-      std::vector<ShiftRun> halves[2];
-      std::int64_t wanted = total / 2;
-      for (const ShiftRun& run : runs) {
-        const std::int64_t taken = std::min(wanted, run.end - run.first);
-        if (taken > 0) halves[0].push_back({run.first, run.first + taken, run.dx, run.dy});
-        if (run.first + taken < run.end)
-          halves[1].push_back({run.first + taken, run.end, run.dx, run.dy});
-        wanted -= taken;
+      // Chunks of the runs, of kChunkLines lines each, which the two threads
+      // take in turn as they get done, so that neither waits for the other
+      // long; chunk k is pieces[chunk_starts[k]] up to chunk_starts[k + 1].
+      constexpr std::int64_t kChunkLines = std::int64_t{1} << 14;
+      std::vector<ShiftRun> pieces;
+      std::vector<std::size_t> chunk_starts{0};
+      std::int64_t room = kChunkLines;  // in the chunk being filled
+      for (ShiftRun run : runs) {
+        while (run.first < run.end) {
+          const std::int64_t taken = std::min(room, run.end - run.first);
+          pieces.push_back({run.first, run.first + taken, run.dx, run.dy});
+          run.first += taken;
+          room -= taken;
+          if (room == 0) {
+            chunk_starts.push_back(pieces.size());
+            room = kChunkLines;
+          }
+        }
       }
-      LeftOver later;
+      if (chunk_starts.back() != pieces.size()) chunk_starts.push_back(pieces.size());
+      const std::size_t chunks = chunk_starts.size() - 1;
+      const auto chunk = [&](std::size_t k) {
+        return std::span<const ShiftRun>(pieces).subspan(chunk_starts[k],
+                                                         chunk_starts[k + 1] - chunk_starts[k]);
+      };
+      std::vector<LeftOver> left(chunks);
+      std::atomic<std::size_t> next{0};
+      const auto work = [&] {
+        for (std::size_t k; (k = next.fetch_add(1)) < chunks;)
+          left[k] = ShiftRunsQuietly<Build>(words, lines, chunk(k));
+      };
       std::thread helper;
       try {
-        helper = std::thread([&] { later = ShiftRunsQuietly<Build>(words, lines, halves[1]); });
+        helper = std::thread(work);
       } catch (const std::system_error&) {
-        // No second thread: this one does both halves.
+        // No second thread: this one does every chunk.
       }
-      const LeftOver earlier = ShiftRunsQuietly<Build>(words, lines, halves[0]);
-      if (helper.joinable()) {
-        helper.join();
-      } else {
-        later = ShiftRunsQuietly<Build>(words, lines, halves[1]);
-      }
-      ShiftLeftOver<Build>(words, lines, halves[0], earlier, dialogs, buffer);
-      ShiftLeftOver<Build>(words, lines, halves[1], later, dialogs, buffer);
+      work();
+      if (helper.joinable()) helper.join();
+      for (std::size_t k = 0; k < chunks; ++k)
+        ShiftLeftOver<Build>(words, lines, chunk(k), left[k], dialogs, buffer);
       return;
     }
   }
