@@ -594,8 +594,11 @@ ssize_t FailAfterSomeWrites(int fd, const void* data, std::size_t size) {
 
 TEST_F(LineListFiles, ALargeSaveWrittenBehindFailsAsAWholeOrWritesEveryByte) {
   std::string big;
-  for (int i = 0; big.size() < (std::size_t{9} << 20); ++i)
-    big += "N" + std::to_string(i) + " G01 X123.456 Y-78.9 F2000 (\xE4)\r\n";
+  for (int i = 0; big.size() < (std::size_t{9} << 20); ++i) {
+    big += 'N';
+    big += std::to_string(i);
+    big += " G01 X123.456 Y-78.9 F2000 (\xE4)\r\n";
+  }
   WriteBytes(Path("in.nc"), big);
   Current list;
   list.LoadFromFile(Path("in.nc"));
@@ -655,7 +658,9 @@ TEST_F(LineListFiles, ALargeSaveOfReplacedLinesWritesEveryByte) {
   std::string text;
   std::string replaced;
   for (int i = 0; text.size() < (std::size_t{9} << 20); ++i) {
-    const std::string line = "N" + std::to_string(i) + " G01 X123.456 Y-78.9 F2000";
+    std::string line = "N";  // appended, not prepended: GCC 12 misreads the latter
+    line += std::to_string(i);
+    line += " G01 X123.456 Y-78.9 F2000";
     text += line + "\r\n";
     replaced += line + " !\r\n";
   }
