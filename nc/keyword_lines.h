@@ -2,11 +2,11 @@
 // where the list allows it and is long.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
-#include <system_error>
-#include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "nc/line_shifts.h"
@@ -55,41 +55,31 @@ KeywordLines FindKeywordLines(const Words<Build>& words, const List& lines) {
   const std::int64_t n = lines.Count();
   if constexpr (ReplacesDistinctLinesConcurrently<List>) {
     if (n >= kLinesWorthASecondThread) {
+      // The two halves of the list; the earlier half's failure goes first.
       const std::int64_t middle = n / 2;
-      KeywordLines later;
-      std::exception_ptr failure;
-      std::thread helper;
-      const auto scan_later = [&] {
-        try {
-          later = ScanForKeywords<Build>(words, lines, middle, n);
-        } catch (...) {
-          failure = std::current_exception();
+      KeywordLines halves[2];
+      std::exception_ptr failures[2];
+      std::atomic<int> next{0};
+      RunOnTwoThreads([&] {
+        for (int k; (k = next.fetch_add(1)) < 2;) {
+          try {
+            halves[k] =
+                ScanForKeywords<Build>(words, lines, k == 0 ? 0 : middle, k == 0 ? middle : n);
+          } catch (...) {
+            failures[k] = std::current_exception();
+          }
         }
-      };
-      try {
-        helper = std::thread(scan_later);
-      } catch (const std::system_error&) {
-        // No second thread: this one scans both halves.
-      }
-      KeywordLines found;
-      try {
-        found = ScanForKeywords<Build>(words, lines, 0, middle);
-      } catch (...) {
-        if (helper.joinable()) helper.join();
-        throw;
-      }
-      if (helper.joinable()) {
-        helper.join();
-      } else {
-        scan_later();
-      }
-      if (failure) std::rethrow_exception(failure);
+      });
+      for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+      KeywordLines& found = halves[0];
+      const KeywordLines& later = halves[1];
       found.starts.insert(found.starts.end(), later.starts.begin(), later.starts.end());
       if (found.first_begin == middle) {
         found.calls.insert(found.calls.end(), later.calls.begin(), later.calls.end());
         found.first_begin = later.first_begin;
       }
-      return found;
+      return std::move(found);
     }
   }
   return ScanForKeywords<Build>(words, lines, 0, n);

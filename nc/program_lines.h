@@ -1,9 +1,11 @@
 // What the subroutine pass needs of the lines it works on, and when it is
-// worth a second thread.
+// worth a second thread, and how work runs on two.
 #pragma once
 
 #include <concepts>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 
 namespace orvalen {
 
@@ -27,5 +29,21 @@ concept ReplacesDistinctLinesConcurrently = requires {
 
 // Below this many lines a second thread costs more than it saves.
 inline constexpr std::int64_t kLinesWorthASecondThread = std::int64_t{1} << 15;
+
+// Runs `work` on this thread and on a second one at once and returns when
+// both are done; without a second thread to be had, once on this one. The
+// work takes its parts from a shared counter, so either way every part is
+// done, and it must not throw.
+template <class Work>
+void RunOnTwoThreads(const Work& work) {
+  std::thread helper;
+  try {
+    helper = std::thread(work);
+  } catch (const std::system_error&) {
+    // This thread does every part.
+  }
+  work();
+  if (helper.joinable()) helper.join();
+}
 
 }  // namespace orvalen

@@ -11,8 +11,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -198,14 +196,7 @@ void ShiftRuns(const Words<Build>& words, List& lines, std::span<const ShiftRun>
         for (std::size_t k; (k = next.fetch_add(1)) < chunks;)
           left[k] = ShiftRunsQuietly<Build>(words, lines, chunk(k));
       };
-      std::thread helper;
-      try {
-        helper = std::thread(work);
-      } catch (const std::system_error&) {
-        // No second thread: this one does every chunk.
-      }
-      work();
-      if (helper.joinable()) helper.join();
+      RunOnTwoThreads(work);
       for (std::size_t k = 0; k < chunks; ++k)
         ShiftLeftOver<Build>(words, lines, chunk(k), left[k], dialogs, buffer);
       return;
