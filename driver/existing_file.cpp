@@ -13,12 +13,10 @@
 namespace orvalen {
 namespace {
 
-// Opens without blocking (a FIFO would wait for a writer) and closes at once.
+// Asks without opening: opening a device may act on it (a serial port
+// raises its lines, a tape rewinds).
 bool CanOpenForReading(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
+  return faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
 // Lists the folder of `path` and looks for its last name there.

@@ -2,7 +2,7 @@
 // check the run driver makes before it reads anything.
 //   - A name holding "*" or "?" is no file.
 //   - A symbolic link passes only when it leads to a file that is not a
-//     folder and can be opened for reading; a dangling link fails.
+//     folder and may be read (asked without opening it); a dangling link fails.
 //   - Any other entry passes when it is not a folder.
 //   - A missing entry fails. When the entry cannot be queried for another
 //     reason (a folder on the way without search permission), its folder is

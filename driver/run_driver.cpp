@@ -74,11 +74,11 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   }
 
   LineList<CurrentBuild> lines;
-  const std::optional<FileStamp> read = LoadProgram(lines, input_path);
+  const HeldFile read = LoadProgram(lines, input_path);
   const std::int32_t count = OptimizeSubroutines<CurrentBuild>(lines, dialogs);
   if (count > 0) {
     if (test_flag != 0) {
-      lines.SaveToFile(ChangeFileExt(input_path, ".tax"));
+      SaveBesideProgram(lines, ChangeFileExt(input_path, ".tax"), read);
     } else {
       SaveOverProgram(lines, input_path, read);
     }

@@ -65,7 +65,7 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
   }
 
   LineList<LegacyBuild> lines;
-  const std::optional<FileStamp> read = LoadProgram(lines, input_path);
+  const HeldFile read = LoadProgram(lines, input_path);
   if (OptimizeSubroutines<LegacyBuild>(lines, dialogs) > 0)
     SaveOverProgram(lines, input_path, read);
   return 0;

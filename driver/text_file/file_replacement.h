@@ -1,24 +1,45 @@
 // Writing the whole new content of a file so that no failure leaves half of
-// it behind: the bytes go to a temporary file in the target's folder, which is
-// flushed to disk, given the target's permission bits (and owner and group
-// where the process may) and renamed over the target.
+// it behind, and so that nobody gains access to anything: the bytes go to a
+// temporary file in the target's folder, created for this user alone (mode
+// 0600), which is given the target's owner, group and extended attributes
+// first and its mode and access ACL once it is complete, flushed to disk and
+// renamed over the target.
 //
-// A symbolic link stays a link: the file it leads to is replaced. A file with
-// several hard links, and a writable file in a folder that is not, are written
-// in place instead, after room for the new content has been reserved, so that
-// a full disk still shows before the file is touched. A target this user may
-// not write fails as an in-place create would (the rename never bypasses a
-// read-only file). Until Commit succeeds the destructor removes whatever it
-// created and the target keeps its bytes.
+// The name is looked up once (driver/text_file/file_place.h), so links of
+// other users are never followed, and the entry that is replaced is the one
+// looked up. A folder, device, FIFO or socket at the end is refused without
+// being opened. A file is written in place instead, after room for the new
+// content has been reserved, only where a new file could not stand in for
+// it: several hard links, a writable file in a folder that is not writable,
+// and a file whose owner, group or an attribute this user cannot give a new
+// file. Any other failure to create the temporary file is the create
+// failure. A target this user may not write fails as an in-place create
+// would (the rename never bypasses a read-only file). Until Commit succeeds
+// the destructor removes whatever it created and the target keeps its bytes.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "driver/text_file/file_place.h"
+#include "driver/text_file/file_stamp.h"
+
 namespace orvalen {
+
+// What a save may write over, beside the rules above.
+struct SaveGuard {
+  // The file the new content replaces: its entry must still hold it,
+  // unchanged, when the save begins and right before the rename.
+  const HeldFile* replaces = nullptr;
+  // The file the content comes from, when the save goes elsewhere: the
+  // target must not be that file, and a new target gets no access that it
+  // does not give.
+  const HeldFile* content_of = nullptr;
+};
 
 class FileReplacement {
  public:
@@ -27,8 +48,9 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
 
-  // 0, or the error number of the create failure.
-  int Begin(const std::string& path);
+  // 0, or the error number of the create failure (or one of the program's
+  // own refusals, driver/text_file/system_error_text.h).
+  int Begin(const std::string& path, const SaveGuard& guard = {});
   // True when the target is written in place; then call Reserve first.
   bool InPlace() const { return in_place_; }
   // Makes room for `size` bytes; false (write failure) when there is none.
@@ -42,21 +64,25 @@ class FileReplacement {
 
  private:
   void Abandon();
+  int CreateTemporary();
+  // Gives the temporary file the target's owner, group and attributes; false
+  // when one of them cannot be given.
+  bool TakeOverOwnerAndAttributes();
+  // Gives the finished temporary file its mode (and the target's ACL).
+  int GiveAccess();
+  // Puts the finished temporary file in the target's place.
+  int Rename();
   // Hands what was written since the last call to the disk, without waiting.
   void StartWriteback();
 
-  int fd_ = -1;
-  std::string target_;
-  std::string temporary_;  // empty when writing in place
+  SaveGuard guard_;
+  FilePlace place_;
+  UniqueFd target_;        // the existing target, open for writing
+  int fd_ = -1;            // where the content goes: the temporary file or target_
+  std::string temporary_;  // its name in the folder; empty when writing in place
   bool in_place_ = false;
-  bool created_target_ = false;  // in place on a file that did not exist before
-  bool regular_ = true;
   bool existed_ = false;
-  struct {
-    mode_t mode;
-    uid_t uid;
-    gid_t gid;
-  } target_stat_{};
+  struct stat target_stat_ {};
   std::uint64_t written_ = 0;
   std::uint64_t writeback_started_ = 0;  // the bytes before this are on their way
 };

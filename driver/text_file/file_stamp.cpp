@@ -1,31 +1,30 @@
 #include "driver/text_file/file_stamp.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "driver/text_file/system_error_text.h"
 
 namespace orvalen {
+namespace {
 
-StampOrError StampOf(const std::string& path) {
-  struct stat entry {};
-  if (stat(path.c_str(), &entry) != 0) return {std::nullopt, errno};
-  FileStamp stamp;
-  stamp.device = entry.st_dev;
-  stamp.inode = entry.st_ino;
-  stamp.size = entry.st_size;
-  stamp.modified_ns =
-      static_cast<std::int64_t>(entry.st_mtim.tv_sec) * 1'000'000'000 + entry.st_mtim.tv_nsec;
-  return {stamp, 0};
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-std::optional<std::string> DifferenceFrom(const std::string& path,
-                                          const std::optional<FileStamp>& read) {
-  const StampOrError now = StampOf(path);
-  if (!now.stamp) return SystemErrorText(now.error);
-  if (!read || *now.stamp != *read) return std::string();
-  return std::nullopt;
+}  // namespace
+
+FileStamp FileStamp::Of(const struct stat& entry) {
+  return {entry.st_dev, entry.st_ino, entry.st_size, Nanoseconds(entry.st_mtim),
+          Nanoseconds(entry.st_ctim)};
+}
+
+int DifferenceFrom(const HeldFile& read) {
+  struct stat entry {};
+  if (const int error = read.place.Stat(entry)) return error;
+  struct stat held {};
+  if (fstat(read.file.Get(), &held) != 0) return errno;
+  if (!SameFile(entry, held) || FileStamp::Of(held) != read.stamp) return kChangedSinceRead;
+  return 0;
 }
 
 }  // namespace orvalen

@@ -1,15 +1,17 @@
-// What a part program on disk was when it was read: the file (device and
-// inode, through links), its size and its modification time. Before the
-// result is written over the input, the file there must still be that one,
-// so that an edit another program made in the meantime, or a file that was
-// removed, is never silently overwritten or brought back.
+// What a part program on disk was when it was read: where it is, the file
+// itself (held open), its size and its modification and change times. Before
+// the result is written over the input, the entry there must still be that
+// file, unchanged, so that an edit another program made in the meantime, or
+// a file that was removed or replaced, is never silently overwritten or
+// brought back.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
-#include <optional>
-#include <string>
+
+#include "driver/text_file/file_place.h"
 
 namespace orvalen {
 
@@ -18,21 +20,20 @@ struct FileStamp {
   ino_t inode = 0;
   std::int64_t size = 0;
   std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+  static FileStamp Of(const struct stat& entry);
   bool operator==(const FileStamp&) const = default;
 };
 
-// The stamp of the file at `path` (through symbolic links), or the error
-// number of the failed query.
-struct StampOrError {
-  std::optional<FileStamp> stamp;
-  int error = 0;
+struct HeldFile {
+  FilePlace place;
+  UniqueFd file;  // open for reading
+  FileStamp stamp;
 };
-StampOrError StampOf(const std::string& path);
 
-// Nothing when the file at `path` is still the one of `read`; otherwise the
-// system's text for why it cannot be found, or "" when it is another file or
-// has changed.
-std::optional<std::string> DifferenceFrom(const std::string& path,
-                                          const std::optional<FileStamp>& read);
+// 0 when the entry of `read` is still the file that was read, unchanged;
+// else the error number of the failed look-up (ENOENT for a removed file) or
+// kChangedSinceRead.
+int DifferenceFrom(const HeldFile& read);
 
 }  // namespace orvalen

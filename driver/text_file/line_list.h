@@ -57,7 +57,9 @@ class LineList {
 
   // Replaces the list with the lines of the file at `path` (bytes, as given;
   // relative to the current folder). A failed load leaves the list as it was.
-  void LoadFromFile(const std::string& path);
+  // `held`, when given, keeps the file that was read, open, with where it
+  // is and its stamp as of the open.
+  void LoadFromFile(const std::string& path, HeldFile* held = nullptr);
   std::int32_t Count() const { return count_; }
   // The text of line `index`; the view stays valid until that line is
   // replaced or the list is loaded again. EStringListError outside 0..Count-1.
@@ -65,8 +67,9 @@ class LineList {
   // Line `index` becomes a copy of `text`, unchanged (not cut into lines
   // again); `text` may be a view of any line of the list, this one included.
   void SetStrings(std::int64_t index, typename Build::TextView text);
-  // Writes every line followed by CR LF to the file at `path`.
-  void SaveToFile(const std::string& path) const;
+  // Writes every line followed by CR LF to the file at `path`, within what
+  // `guard` allows.
+  void SaveToFile(const std::string& path, const SaveGuard& guard = {}) const;
   // The encoding found by the last load; unset before the first one.
   std::optional<TextEncoding> Encoding() const requires Rules::kHasEncoding { return encoding_; }
 
@@ -146,10 +149,10 @@ class LineList {
 };
 
 template <BuildPolicy Build>
-void LineList<Build>::LoadFromFile(const std::string& path) {
+void LineList<Build>::LoadFromFile(const std::string& path, HeldFile* held) {
   ProgramFileReader reader;
   if (const int error = reader.Open(path))
-    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
+    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
   const std::uint64_t size = reader.SizeHint();
   TextBuffer<Char> text;
   // No encoding gives more code units than bytes; the slack is for the last
@@ -177,7 +180,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
     std::size_t got = 0;
     auto read = [&](char* room, std::size_t bytes) {
       if (const int error = reader.Read(room, bytes, got))
-        Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), ReadingErrorText(error)));
+        Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
     };
     // Bytes that are already text are read straight into it. The room asked
     // for is what is left of the file and a byte to meet its end, so that
@@ -224,6 +227,7 @@ void LineList<Build>::LoadFromFile(const std::string& path) {
   arena_free_bytes_ = 0;
   count_ = count;
   if constexpr (Rules::kHasEncoding) encoding_ = decoder.Encoding();
+  if (held != nullptr) reader.Keep(*held);
 }
 
 template <BuildPolicy Build>
@@ -332,7 +336,7 @@ void LineList<Build>::ForEachPieceToSave(std::size_t longest_run, Put&& put) con
 }
 
 template <BuildPolicy Build>
-void LineList<Build>::SaveToFile(const std::string& path) const {
+void LineList<Build>::SaveToFile(const std::string& path, const SaveGuard& guard) const {
   const auto encoder = [&] {
     if constexpr (Rules::kHasEncoding) {
       return typename Rules::Encoder(encoding_.value_or(TextEncoding::kSystemCodePage));
@@ -342,7 +346,7 @@ void LineList<Build>::SaveToFile(const std::string& path) const {
   }();
 
   FileReplacement file;
-  if (const int error = file.Begin(path))
+  if (const int error = file.Begin(path, guard))
     Raise<EFCreateError>(Rules::CreateFailureMessage(FullPath(path), SystemErrorText(error)));
   if (file.InPlace()) {
     std::uint64_t size = encoder.ByteOrderMark().size();

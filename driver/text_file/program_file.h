@@ -1,46 +1,49 @@
 // Loading a part program and writing the result back over it, so that
 // nothing another program does to the file in between is lost: a file that
 // changes while it is read fails the load, and a file that was removed,
-// replaced or changed after the load (while the question was open, say)
-// fails the save over it, with the file left as it is.
+// replaced or changed after the load (while the question was open, say, or
+// while the result was written) fails the save over it, with the file left
+// as it is. The name is looked up once, at the load; the save goes to the
+// entry found then. The test result beside the program never goes over the
+// program itself.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "driver/text_file/file_stamp.h"
 #include "driver/text_file/full_path.h"
 #include "driver/text_file/line_list.h"
+#include "driver/text_file/system_error_text.h"
 #include "tools/build_policy.h"
 #include "tools/failure.h"
 
 namespace orvalen {
 
-inline constexpr char kChangedWhileRead[] = "Changed while it was read";
-inline constexpr char kChangedSinceRead[] = "Changed since it was read";
-
-// Loads the list from `path`; gives the stamp of the file that was read.
+// Loads the list from `path`; gives the file that was read, held.
 template <BuildPolicy Build>
-std::optional<FileStamp> LoadProgram(LineList<Build>& lines, const std::string& path) {
-  const std::optional<FileStamp> before = StampOf(path).stamp;
-  lines.LoadFromFile(path);
-  if (const auto difference = DifferenceFrom(path, before)) {
-    Raise<EFOpenError>(LineListRules<Build>::OpenFailureMessage(
-        FullPath(path), difference->empty() ? kChangedWhileRead : *difference));
+HeldFile LoadProgram(LineList<Build>& lines, const std::string& path) {
+  HeldFile read;
+  lines.LoadFromFile(path, &read);
+  if (int difference = DifferenceFrom(read)) {
+    if (difference == kChangedSinceRead) difference = kChangedWhileRead;
+    Raise<EFOpenError>(
+        LineListRules<Build>::OpenFailureMessage(FullPath(path), SystemErrorText(difference)));
   }
-  return before;
+  return read;
 }
 
 // Saves the list over the file it was loaded from, if that is still the file
-// of `read`.
+// of `read`, unchanged.
 template <BuildPolicy Build>
-void SaveOverProgram(const LineList<Build>& lines, const std::string& path,
-                     const std::optional<FileStamp>& read) {
-  if (const auto difference = DifferenceFrom(path, read)) {
-    Raise<EFCreateError>(LineListRules<Build>::CreateFailureMessage(
-        FullPath(path), difference->empty() ? kChangedSinceRead : *difference));
-  }
-  lines.SaveToFile(path);
+void SaveOverProgram(const LineList<Build>& lines, const std::string& path, const HeldFile& read) {
+  lines.SaveToFile(path, SaveGuard{.replaces = &read, .content_of = &read});
+}
+
+// Saves the list to `path`, which must not lead to the program of `read`.
+template <BuildPolicy Build>
+void SaveBesideProgram(const LineList<Build>& lines, const std::string& path,
+                       const HeldFile& read) {
+  lines.SaveToFile(path, SaveGuard{.replaces = nullptr, .content_of = &read});
 }
 
 }  // namespace orvalen

@@ -2,27 +2,21 @@
 // pieces from the start to the end. A folder and a file of 2 GiB or more
 // (2147483648 bytes) are refused as open failures, "Is a directory" and
 // "File too large": the list counts its lines in a signed 32-bit number.
-// FIFOs, sockets and devices are refused too ("Is a named pipe"...): one
-// could wait for a writer for ever, another never end.
+// FIFOs, sockets and devices are refused too ("Is a named pipe"...), by
+// their type and without being opened: one could wait for a writer for ever,
+// another never end, and opening a device may act on it. The name is looked
+// up once (driver/text_file/file_place.h); the file read can be kept open.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "driver/text_file/file_stamp.h"
+
 namespace orvalen {
 
 inline constexpr std::uint64_t kLargestProgramFile = 2147483647;
-
-// Why an entry that is no regular file is not read (FIFOs, sockets and
-// devices), beside the system's error numbers.
-inline constexpr int kIsNamedPipe = -1;
-inline constexpr int kIsSocket = -2;
-inline constexpr int kIsCharacterDevice = -3;
-inline constexpr int kIsBlockDevice = -4;
-
-// The text for an error of Open or Read: "Is a named pipe", or the system's.
-std::string ReadingErrorText(int error);
 
 class ProgramFileReader {
  public:
@@ -33,6 +27,8 @@ class ProgramFileReader {
 
   // 0, or the error number of the failed open.
   int Open(const std::string& path);
+  // Hands over where the file is, the file and its stamp as of the open.
+  void Keep(HeldFile& held);
   // The size of a regular file, 0 when the platform does not tell.
   std::uint64_t SizeHint() const { return size_hint_; }
   // Fills buffer[0, capacity) as far as the file goes; `got` is 0 at the end
@@ -40,7 +36,7 @@ class ProgramFileReader {
   int Read(char* buffer, std::size_t capacity, std::size_t& got);
 
  private:
-  int fd_ = -1;
+  HeldFile file_;
   std::uint64_t size_hint_ = 0;
   std::uint64_t total_ = 0;
 };

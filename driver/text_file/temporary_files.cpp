@@ -6,12 +6,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <time.h>
 
-#include "driver/text_file/full_path.h"
+#include <cerrno>
+#include <string>
 
 namespace orvalen {
 namespace {
+
+// Whether the name of the program fits into its temporary files' names.
+bool UsesLongForm(std::string_view name) {
+  return 1 + name.size() + kTemporaryMark.size() + kTemporaryTagLength <= NAME_MAX;
+}
 
 bool IsTagCharacter(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
@@ -46,11 +52,17 @@ void RemoveIfStale(int folder, const char* entry) {
 }  // namespace
 
 bool IsTemporaryNameOf(std::string_view entry, std::string_view name) {
-  const std::size_t length = 1 + name.size() + kTemporaryMark.size() + kTemporaryTagLength;
-  if (name.empty() || entry.size() != length || entry.front() != '.') return false;
-  entry.remove_prefix(1);
-  if (!entry.starts_with(name)) return false;
-  entry.remove_prefix(name.size());
+  if (name.empty()) return false;
+  const bool with_name = UsesLongForm(name);
+  const std::size_t length =
+      (with_name ? 1 + name.size() : 0) + kTemporaryMark.size() + kTemporaryTagLength;
+  if (entry.size() != length) return false;
+  if (with_name) {
+    if (entry.front() != '.') return false;
+    entry.remove_prefix(1);
+    if (!entry.starts_with(name)) return false;
+    entry.remove_prefix(name.size());
+  }
   if (!entry.starts_with(kTemporaryMark)) return false;
   entry.remove_prefix(kTemporaryMark.size());
   for (const char c : entry) {
@@ -59,19 +71,34 @@ bool IsTemporaryNameOf(std::string_view entry, std::string_view name) {
   return true;
 }
 
+std::string TemporaryNameFor(std::string_view name, unsigned attempt) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const unsigned long tag = static_cast<unsigned long>(now.tv_nsec) ^
+                            (static_cast<unsigned long>(getpid()) << 20) ^ (attempt * 2654435761u);
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string temporary;
+  if (UsesLongForm(name)) temporary.append(".").append(name);
+  temporary.append(kTemporaryMark);
+  for (unsigned long t = tag, i = 0; i < kTemporaryTagLength; ++i, t /= 36)
+    temporary += kDigits[t % 36];
+  return temporary;
+}
+
 bool LockNewTemporaryFile(int fd) {
-  // Where the file system has no flock, no other save can take the lock
-  // either, so none removes this file.
-  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  // A lock held by somebody else means another name: waiting could be for
+  // ever. Where the file system has no flock, no other save can take the
+  // lock either, so none removes this file.
+  int result;
+  while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
+  if (result != 0 && errno == EWOULDBLOCK) return false;
   struct stat entry {};
   return fstat(fd, &entry) != 0 || entry.st_nlink > 0;
 }
 
-void RemoveStaleTemporaryFiles(const std::string& path) {
-  const std::string folder_path = FolderOf(path);
-  const std::string_view name = FileNameOf(path);
-  const int folder = open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void RemoveStaleTemporaryFiles(int held_folder, std::string_view name) {
+  const int folder = openat(held_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return;
   DIR* listing = fdopendir(folder);
   if (listing == nullptr) {
