@@ -50,6 +50,8 @@ bool NamesExistingFile(const std::string& path) {
     return FolderHoldsFile(path);
   }
   if (S_ISLNK(entry.st_mode)) {
+    // Not followed: the load refuses it and says why.
+    if (entry.st_uid != 0 && entry.st_uid != geteuid()) return true;
     struct stat target {};
     if (stat(path.c_str(), &target) != 0 || S_ISDIR(target.st_mode)) return false;
     return CanOpenForReading(path);

@@ -3,6 +3,8 @@
 //   - A name holding "*" or "?" is no file.
 //   - A symbolic link passes only when it leads to a file that is not a
 //     folder and may be read (asked without opening it); a dangling link fails.
+//     A link of another user than this one or root passes unfollowed: the
+//     load refuses it.
 //   - Any other entry passes when it is not a folder.
 //   - A missing entry fails. When the entry cannot be queried for another
 //     reason (a folder on the way without search permission), its folder is

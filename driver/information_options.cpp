@@ -1,5 +1,6 @@
 #include "driver/information_options.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,13 +28,16 @@ std::optional<int> AnswerInformationOption(int argc, const char* const* argv,
   }
   if (first == nullptr) return std::nullopt;
   const std::string_view option = first;
+  if (option != "--help" && option != "-h" && option != "--version") return std::nullopt;
+  // A pipe whose reader has gone, or a file size limit, would end the process
+  // by a signal; the write fails instead and the status says so.
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   bool written = false;
   if (option == "--help" || option == "-h") {
     written = WriteOut(usage);
-  } else if (option == "--version") {
-    written = WriteOut(program_name) && WriteOut(" " ORVALEN_VERSION "\n");
   } else {
-    return std::nullopt;
+    written = WriteOut(program_name) && WriteOut(" " ORVALEN_VERSION "\n");
   }
   return written ? 0 : 1;
 }

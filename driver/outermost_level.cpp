@@ -33,6 +33,10 @@ int RunInOutermostLevel(const ReportStyle& style,
   // the answered question is acted on; the write fails instead, and the
   // console leaves that text unshown.
   signal(SIGPIPE, SIG_IGN);
+  // Likewise a result bigger than the file size limit (ulimit -f): the write
+  // fails with EFBIG, and the save removes its temporary file and ends in the
+  // report, where the signal would end the process with neither.
+  signal(SIGXFSZ, SIG_IGN);
   // The report needs dialogs of its own when opening the real ones fails;
   // this one allocates nothing.
   ConsoleInterface console(STDIN_FILENO, STDERR_FILENO, isatty(STDIN_FILENO) == 1);

@@ -31,7 +31,8 @@ written.
 At the first subroutine it asks "Soll das Programm Optimiert Werden?" (shall
 the program be optimised?): in a window where an X display can be opened,
 otherwise on standard error, answered on standard input: an empty line, j or
-y for yes, n for no; the end of the input counts as yes.
+y for yes, n for no; the end of the input counts as yes, but as no after an
+answer that was not understood, and three such answers in a row count as no.
 
 Test mode: with test=1 in section [common] of the settings file beside the
 executable (/usr/bin/Orvalen.ini for /usr/bin/Orvalen) the result goes to the

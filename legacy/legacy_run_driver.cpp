@@ -31,7 +31,8 @@ the other way, so that the machine still reaches the same places.
 At the first subroutine it asks "Soll das Programm Optimiert Werden?" (shall
 the program be optimised?): in a window where an X display can be opened,
 otherwise on standard error, answered on standard input: an empty line, j or
-y for yes, n for no; the end of the input counts as yes.
+y for yes, n for no; the end of the input counts as yes, but as no after an
+answer that was not understood, and three such answers in a row count as no.
 
 It has no test mode: the result always goes over the part program, which is
 replaced as a whole, never left half written.

@@ -1,9 +1,11 @@
 // How both programs start and end around their work: --help and --version
-// answered on standard output without a window or the settings file, a
-// standard error whose reader has gone, and windows that cannot be set up.
+// answered on standard output without a window or the settings file, an
+// output whose reader has gone, a file size limit, windows that cannot be set
+// up, and the console question answered from a pipe.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,12 +35,17 @@ struct Outcome {
   std::string errors;    // standard error, unless it went into a closed pipe
 };
 
-// Runs `program` as a shell would, SIGPIPE at its default: `input` on standard
-// input, both outputs to files, or standard error into a pipe whose reader
-// has gone when `closed_errors`. `environment` adds "NAME=value" settings.
+// Which output, if any, goes into a pipe whose reader has gone.
+enum class ClosedPipe { kNone, kOutput, kErrors };
+
+// Runs `program` as a shell would, SIGPIPE and SIGXFSZ at their defaults:
+// `input` on standard input, both outputs to files but the one `closed`
+// names, files no bigger than `file_size_limit`. `environment` adds
+// "NAME=value" settings.
 Outcome RunAsShell(const ScratchFolder& folder, const std::string& program,
                    const std::vector<std::string>& args, const std::string& input,
-                   const std::vector<std::string>& environment = {}, bool closed_errors = false) {
+                   const std::vector<std::string>& environment = {},
+                   ClosedPipe closed = ClosedPipe::kNone, rlim_t file_size_limit = RLIM_INFINITY) {
   const std::string in = folder / "stdin", out = folder / "stdout", err = folder / "stderr";
   WriteBytes(in, input);
   WriteBytes(err, "");
@@ -48,11 +55,16 @@ Outcome RunAsShell(const ScratchFolder& folder, const std::string& program,
   const pid_t pid = fork();
   if (pid == 0) {
     signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_DFL);
+    const rlimit file_size = {file_size_limit, file_size_limit};
+    setrlimit(RLIMIT_FSIZE, &file_size);
     unsetenv("DISPLAY");
     for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
     dup2(open(in.c_str(), O_RDONLY), STDIN_FILENO);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-    dup2(closed_errors ? pipe_ends[1] : open(err.c_str(), O_WRONLY), STDERR_FILENO);
+    dup2(closed == ClosedPipe::kOutput ? pipe_ends[1]
+                                       : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+         STDOUT_FILENO);
+    dup2(closed == ClosedPipe::kErrors ? pipe_ends[1] : open(err.c_str(), O_WRONLY), STDERR_FILENO);
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -115,9 +127,85 @@ TEST(Startup, AStandardErrorWhoseReaderHasGoneDoesNotEndTheRun) {
     SCOPED_TRACE(program.name);
     ScratchFolder folder;
     WriteBytes(folder / "part.nc", kProgram);
-    const Outcome run = RunAsShell(folder, program.path, {folder / "part.nc"}, "j\n", {}, true);
+    const Outcome run =
+        RunAsShell(folder, program.path, {folder / "part.nc"}, "j\n", {}, ClosedPipe::kErrors);
     EXPECT_EQ(0, run.exit_status);
     EXPECT_EQ(kRewritten, ReadBytes(folder / "part.nc"));
+  }
+}
+
+TEST(Startup, HelpAndVersionIntoAPipeWhoseReaderHasGoneEndWithStatusOne) {
+  for (const Program& program : kPrograms) {
+    for (const char* option : {"--help", "--version"}) {
+      SCOPED_TRACE(program.name + " " + option);
+      ScratchFolder folder;
+      const Outcome run = RunAsShell(folder, program.path, {option}, "", {}, ClosedPipe::kOutput);
+      EXPECT_EQ(1, run.exit_status);
+      EXPECT_EQ("", run.errors);
+    }
+  }
+}
+
+// The write that passes the limit fails, where the limit's signal would end
+// the process with the temporary file left and no word.
+TEST(Startup, AResultBeyondTheFileSizeLimitEndsInTheReport) {
+  std::string big;
+  for (int i = 0; i < 500; ++i) big += "G0 X10 Y20\r\n";
+  big += kProgram;
+  for (const Program& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    ScratchFolder shell, folder;
+    const std::string part = folder / "big.nc";
+    WriteBytes(part, big);
+    const Outcome run = RunAsShell(shell, program.path, {part}, "j\n", {}, ClosedPipe::kNone, 4096);
+    EXPECT_EQ(1, run.exit_status) << run.errors;
+    EXPECT_NE(std::string::npos, run.errors.find("Exception EWriteError in Modul " + program.name))
+        << run.errors;
+    const std::string text =
+        program.name == "Orvalen" ? "Stream-Schreibfehler.\n" : "Stream write error.\n";
+    EXPECT_TRUE(run.errors.ends_with(text)) << run.errors;
+    EXPECT_EQ(big, ReadBytes(part));
+    EXPECT_EQ(std::vector<std::string>{"big.nc"}, FolderNames(folder.Path()));
+  }
+}
+
+// A line not understood and then the end of the input, or three such lines,
+// answer No; the end of the input alone answers as a closed window, so Yes.
+TEST(Startup, TheConsoleQuestionAnsweredFromAPipe) {
+  struct Case {
+    const char* name;
+    std::string input;
+    bool rewritten;
+  };
+  const Case cases[] = {
+      {"nothing", "", true},
+      {"not understood, then yes", "q\nj\n", true},
+      {"nein danke", "nein danke\n", false},
+      {"nö", "nö\n", false},
+      {"abbrechen", "abbrechen\n", false},
+      {"three not understood before a yes", "x\nz\n?\nj\n", false},
+      {"zeros without a line end", std::string(100'000, '\0'), false},
+  };
+  for (const Program& program : kPrograms) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(program.name + ": " + c.name);
+      ScratchFolder folder;
+      WriteBytes(folder / "part.nc", kProgram);
+      const Outcome run = RunAsShell(folder, program.path, {folder / "part.nc"}, c.input);
+      EXPECT_EQ(0, run.exit_status) << run.errors;
+      EXPECT_EQ(c.rewritten ? kRewritten : kProgram, ReadBytes(folder / "part.nc"));
+    }
+  }
+}
+
+// A message (Orvalen) and the failure report (OrvalenLegacy) with the path.
+TEST(Startup, ControlCharactersInAPathShowEscapedOnTheConsole) {
+  for (const Program& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    ScratchFolder folder;
+    const Outcome run = RunAsShell(folder, program.path, {folder / "\x1b]0;owned\a\x1b[2J.nc"}, "");
+    EXPECT_NE(std::string::npos, run.errors.find("/\\x1b]0;owned\\x07\\x1b[2J.nc")) << run.errors;
+    EXPECT_EQ(std::string::npos, run.errors.find_first_of("\x1b\a")) << run.errors;
   }
 }
 

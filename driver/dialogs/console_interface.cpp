@@ -10,18 +10,34 @@
 namespace orvalen {
 namespace {
 
-// Texts end their lines with CR LF, CR or LF; the console gets LF alone.
-std::string ConsoleLines(std::string_view text) {
-  std::string lines;
-  lines.reserve(text.size() + 1);
+// Texts end their lines with CR LF, CR or LF; the console gets LF alone. Any
+// other control character but tab is shown escaped (ESC as "\x1b", the 8-bit
+// controls as "\u009b"), so that a path or a line of a part program cannot
+// set the terminal's title, clear it or worse.
+std::string Visible(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size() + 1);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      lines += '\n';
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\r') {
+      shown += '\n';
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) {
+      shown.append("\\x").append(1, kHex[c >> 4]).append(1, kHex[c & 0xf]);
+    } else if (c == 0xc2 && i + 1 < text.size() && (text[i + 1] & 0xe0) == 0x80) {
+      // U+0080 to U+009F, the 8-bit controls (CSI, OSC...) in UTF-8.
+      const auto low = static_cast<unsigned char>(text[++i]);
+      shown.append("\\u00").append(1, kHex[low >> 4]).append(1, kHex[low & 0xf]);
     } else {
-      lines += text[i];
+      shown += static_cast<char>(c);
     }
   }
+  return shown;
+}
+
+std::string ConsoleLines(std::string_view text) {
+  std::string lines = Visible(text);
   if (lines.empty() || lines.back() != '\n') lines += '\n';
   return lines;
 }
@@ -47,36 +63,53 @@ ConsoleInterface::ConsoleInterface(int input_fd, int output_fd, bool interactive
 
 int ConsoleInterface::Show(WindowKind kind, std::string_view caption, std::string_view text) {
   std::string shown = "[";
-  shown.append(caption).append("]\n").append(ConsoleLines(text));
+  shown.append(Visible(caption)).append("]\n").append(ConsoleLines(text));
   Write(shown);
   std::string line;
   switch (kind) {
     case WindowKind::kQuestion:
-      for (;;) {
+      // The end of the input with nothing typed is a window closed without a
+      // button, which the caller takes as consent; after a line that was not
+      // understood it is not, since whoever gave that line did not mean yes.
+      for (int not_understood = 0; not_understood < kMaxNotUnderstood; ++not_understood) {
         Write(interactive_ ? "[J]a  [N]ein " : "[J]a  [N]ein\n");
-        if (!ReadLine(line)) return kAnswerClosed;
-        if (const int answer = AnswerOf(line)) return answer;
+        const LineRead read = ReadLine(line);
+        if (read == LineRead::kEnd) return not_understood == 0 ? kAnswerClosed : kAnswerNo;
+        if (read == LineRead::kLine) {
+          if (const int answer = AnswerOf(line)) return answer;
+        }
       }
+      return kAnswerNo;
     case WindowKind::kMessage:
       if (!interactive_) return kAnswerOk;
       Write("[OK] ");
-      return ReadLine(line) ? kAnswerOk : kAnswerClosed;
+      return ReadLine(line) == LineRead::kEnd ? kAnswerClosed : kAnswerOk;
     case WindowKind::kReport:
       return kAnswerOk;
   }
   return kAnswerClosed;
 }
 
-// Reads byte by byte, so nothing beyond the line is taken from the input.
-bool ConsoleInterface::ReadLine(std::string& line) {
+// Reads byte by byte, so nothing beyond the line is taken from the input. A
+// line longer than kMaxLine is read on to its end, but for no more than
+// kMaxLine bytes either, so that an input without line ends (/dev/zero) is
+// never waited out.
+ConsoleInterface::LineRead ConsoleInterface::ReadLine(std::string& line) {
   line.clear();
+  std::size_t beyond = 0;  // bytes of a line too long, read and dropped
   for (;;) {
     char c = 0;
     const ssize_t got = read(input_fd_, &c, 1);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return !line.empty();
-    if (c == '\n') return true;
-    line += c;
+    if (got <= 0 || c == '\n') {
+      if (beyond > 0) return LineRead::kTooLong;
+      return got <= 0 && line.empty() ? LineRead::kEnd : LineRead::kLine;
+    }
+    if (line.size() < kMaxLine) {
+      line += c;
+    } else if (++beyond == kMaxLine) {
+      return LineRead::kTooLong;
+    }
   }
 }
 
