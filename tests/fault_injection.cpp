@@ -9,20 +9,39 @@
 //   ORVALEN_FAULT_FSYNC_EIO=1     fsync fails with EIO
 //   ORVALEN_FAULT_WINDOW_SETUP=1  setting up the windows runs out of memory
 //                                 (XOpenDisplay throws std::bad_alloc)
-// and to tell which files a program opens:
+//   ORVALEN_FAULT_CREATE_ERRNO=n  opens that create a new file (O_CREAT with
+//                                 O_EXCL, or O_TMPFILE) fail with errno n
+//   ORVALEN_FAULT_FLOCK_HELD=n    the first n flock(LOCK_EX) calls find the
+//                                 lock held by someone else: EWOULDBLOCK with
+//                                 LOCK_NB, else they wait for ever
+//   ORVALEN_FAULT_AT_FSYNC=action done once, at the first flush of a regular
+//                                 file, before it: "exchange:PATH1:PATH2"
+//                                 swaps two names (RENAME_EXCHANGE),
+//                                 "append:PATH:TEXT" appends TEXT to PATH
+// and to tell which files a program opens and what it flushes:
 //   ORVALEN_TRACE_OPENS=file      every path that open() is given is appended
 //                                 to the file, one per line, and
-//                                 "(XOpenDisplay)" for every try of a display
+//                                 "(XOpenDisplay)" for every try of a display;
+//                                 O_PATH opens, which open no device, are left
+//                                 out, /proc/self/fd/N stands for its file
+//   ORVALEN_TRACE_OPENED=file     each open that succeeded (but O_PATH ones):
+//                                 "r " or "w " and the file the descriptor holds
+//   ORVALEN_TRACE_FSYNC=file      "MODE UID GID" (mode in octal) of every
+//                                 regular file flushed
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -47,19 +66,97 @@ long long g_device_left = Setting("ORVALEN_FAULT_DEVICE_BYTES");
 long long g_read_left = Setting("ORVALEN_FAULT_READ_EIO");
 const bool g_fsync_fails = Setting("ORVALEN_FAULT_FSYNC_EIO") == 1;
 const bool g_window_setup_fails = Setting("ORVALEN_FAULT_WINDOW_SETUP") == 1;
+const long long g_create_errno = Setting("ORVALEN_FAULT_CREATE_ERRNO");
+long long g_flock_held = Setting("ORVALEN_FAULT_FLOCK_HELD");
 
-template <class Call>
-Call Next(const char* name);
-
-void TraceOpen(const char* path) {
-  const char* trace = std::getenv("ORVALEN_TRACE_OPENS");
-  if (trace == nullptr || path == nullptr) return;
+// Appends `text` to the file at `path`, past the shim's own hooks; keeps errno.
+void AppendTo(const char* path, const std::string& text) {
+  if (path == nullptr) return;
   static const auto next_open = Next<int (*)(const char*, int, ...)>("open");
   static const auto next_write = Next<ssize_t (*)(int, const void*, size_t)>("write");
-  const int fd = next_open(trace, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  if (next_write(fd, path, std::strlen(path)) >= 0) next_write(fd, "\n", 1);
-  close(fd);
+  const int saved = errno;
+  const int fd = next_open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    (void)!next_write(fd, text.data(), text.size());
+    close(fd);
+  }
+  errno = saved;
+}
+
+// The file a name of a held descriptor (/proc/self/fd/N) stands for; any
+// other name as it is.
+std::string Named(const char* path) {
+  char target[PATH_MAX] = {};
+  if (std::strncmp(path, "/proc/self/fd/", 14) != 0) return path;
+  const ssize_t size = readlink(path, target, sizeof target - 1);
+  return size > 0 ? std::string(target, static_cast<std::size_t>(size)) : path;
+}
+
+void TraceOpen(const char* path, int flags) {
+  const char* trace = std::getenv("ORVALEN_TRACE_OPENS");
+  if (trace != nullptr && path != nullptr && (flags & O_PATH) == 0)
+    AppendTo(trace, Named(path) + "\n");
+}
+
+bool Creates(int flags) {
+  return ((flags & O_CREAT) && (flags & O_EXCL)) || (flags & O_TMPFILE) == O_TMPFILE;
+}
+
+// What an open did: the descriptor's file as the kernel names it.
+int TraceOpened(int fd, int flags) {
+  const char* trace = std::getenv("ORVALEN_TRACE_OPENED");
+  if (trace == nullptr || fd < 0 || (flags & O_PATH)) return fd;
+  const int saved = errno;
+  const bool writes = (flags & O_ACCMODE) == O_WRONLY || (flags & O_ACCMODE) == O_RDWR;
+  AppendTo(trace,
+           (writes ? "w " : "r ") + Named(("/proc/self/fd/" + std::to_string(fd)).c_str()) + "\n");
+  errno = saved;
+  return fd;
+}
+
+// The open as the settings have it; `open` is the real one.
+template <class Open>
+int Opening(const char* path, int flags, Open open) {
+  TraceOpen(path, flags);
+  if (g_create_errno >= 0 && Creates(flags)) {
+    errno = static_cast<int>(g_create_errno);
+    return -1;
+  }
+  return TraceOpened(open(), flags);
+}
+
+// The two parts of "A:B" after `prefix`; false when `action` is no such text.
+bool Split(const char* action, const char* prefix, std::string& first, std::string& second) {
+  const std::string text = action;
+  if (!text.starts_with(prefix)) return false;
+  const std::string rest = text.substr(std::strlen(prefix));
+  const std::size_t colon = rest.find(':');
+  if (colon == std::string::npos) return false;
+  first = rest.substr(0, colon);
+  second = rest.substr(colon + 1);
+  return true;
+}
+
+void BeforeFlush(int fd) {
+  struct stat entry {};
+  if (const char* trace = std::getenv("ORVALEN_TRACE_FSYNC"); trace && fstat(fd, &entry) == 0) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%o %u %u\n", static_cast<unsigned>(entry.st_mode & 07777),
+                  static_cast<unsigned>(entry.st_uid), static_cast<unsigned>(entry.st_gid));
+    AppendTo(trace, line);
+  }
+  static bool done = false;
+  const char* action = std::getenv("ORVALEN_FAULT_AT_FSYNC");
+  if (done || action == nullptr) return;
+  done = true;
+  const int saved = errno;
+  std::string first, second;
+  if (Split(action, "exchange:", first, second)) {
+    renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE);
+  } else if (Split(action, "append:", first, second)) {
+    AppendTo(first.c_str(), second);
+  }
+  errno = saved;
 }
 
 // The mode argument is there only when the flags create a file.
@@ -77,8 +174,7 @@ int open(const char* path, int flags, ...) {
   va_start(arguments, flags);
   const mode_t mode = ModeOf(flags, arguments);
   va_end(arguments);
-  TraceOpen(path);
-  return next(path, flags, mode);
+  return Opening(path, flags, [&] { return next(path, flags, mode); });
 }
 
 int open64(const char* path, int flags, ...) {
@@ -87,8 +183,7 @@ int open64(const char* path, int flags, ...) {
   va_start(arguments, flags);
   const mode_t mode = ModeOf(flags, arguments);
   va_end(arguments);
-  TraceOpen(path);
-  return next(path, flags, mode);
+  return Opening(path, flags, [&] { return next(path, flags, mode); });
 }
 
 int openat(int folder, const char* path, int flags, ...) {
@@ -97,8 +192,7 @@ int openat(int folder, const char* path, int flags, ...) {
   va_start(arguments, flags);
   const mode_t mode = ModeOf(flags, arguments);
   va_end(arguments);
-  TraceOpen(path);
-  return next(folder, path, flags, mode);
+  return Opening(path, flags, [&] { return next(folder, path, flags, mode); });
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
@@ -139,6 +233,7 @@ ssize_t read(int fd, void* buffer, size_t size) {
 
 int fsync(int fd) {
   static const auto next = Next<int (*)(int)>("fsync");
+  if (IsRegularFile(fd)) BeforeFlush(fd);
   if (g_fsync_fails && IsRegularFile(fd)) {
     errno = EIO;
     return -1;
@@ -146,10 +241,30 @@ int fsync(int fd) {
   return next(fd);
 }
 
+// A flush of the data alone is a flush too.
+int fdatasync(int fd) {
+  static const auto next = Next<int (*)(int)>("fdatasync");
+  if (IsRegularFile(fd)) BeforeFlush(fd);
+  return next(fd);
+}
+
+int flock(int fd, int operation) {
+  static const auto next = Next<int (*)(int, int)>("flock");
+  if ((operation & LOCK_EX) && g_flock_held > 0 && IsRegularFile(fd)) {
+    --g_flock_held;
+    if (operation & LOCK_NB) {
+      errno = EWOULDBLOCK;
+      return -1;
+    }
+    for (;;) sleep(1);  // the other holder never lets go
+  }
+  return next(fd, operation);
+}
+
 // The display as an opaque pointer: the shim needs no X headers.
 void* XOpenDisplay(const char* name) {
   static const auto next = Next<void* (*)(const char*)>("XOpenDisplay");
-  TraceOpen("(XOpenDisplay)");
+  TraceOpen("(XOpenDisplay)", 0);
   if (g_window_setup_fails) throw std::bad_alloc();
   return next(name);
 }

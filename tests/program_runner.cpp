@@ -42,9 +42,13 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   signal(SIGPIPE, SIG_IGN);  // a program that ends early closes its input
   std::vector<std::string> words = {"/usr/bin/timeout", "-s", "KILL",
                                     std::to_string(options.timeout_seconds)};
-  if (options.unprivileged && geteuid() == 0) {
-    words.insert(words.end(),
-                 {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  if ((options.unprivileged || options.user) && geteuid() == 0) {
+    const RunAs user = options.user.value_or(RunAs{65534, 65534, {}});
+    std::string groups = "--clear-groups";
+    for (std::size_t i = 0; i < user.groups.size(); ++i)
+      groups = (i == 0 ? "--groups=" : groups + ",") + std::to_string(user.groups[i]);
+    words.insert(words.end(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(user.uid),
+                               "--regid=" + std::to_string(user.gid), groups});
   }
   words.push_back(program);
   words.insert(words.end(), args.begin(), args.end());

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,18 @@ struct RunResult {
   std::string errors;    // standard error
 };
 
+// Another user to run as: user and group ids, and the only supplementary groups.
+struct RunAs {
+  uid_t uid;
+  gid_t gid;
+  std::vector<gid_t> groups;
+};
+
 struct RunOptions {
   std::string folder;                    // working folder; empty for the current one
   std::string input;                     // fed to standard input, which then ends
   bool unprivileged = false;             // as user and group 65534 (needs root)
+  std::optional<RunAs> user;             // as this user instead (needs root)
   std::vector<std::string> environment;  // "NAME=value" added to this one's
   // Called once the program asks its question on the console and before the
   // input is given: the moment between the load and the save.

@@ -154,7 +154,13 @@ int FileReplacement::CreateTemporary() {
       return errno;
     }
     if (!LockNewTemporaryFile(fd)) {
-      // Somebody else has it: the name is left to them, or to the next save.
+      // Somebody else holds it: the file is ours, so it goes, unless a save
+      // that took it for a dead writer's has removed it already.
+      struct stat made {}, named {};
+      if (fstat(fd, &made) == 0 && made.st_nlink > 0 &&
+          fstatat(place_.Folder(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+          orvalen::SameFile(made, named))
+        unlinkat(place_.Folder(), name.c_str(), 0);
       close(fd);
       continue;
     }
