@@ -156,7 +156,8 @@ int FileReplacement::CreateTemporary() {
     if (!LockNewTemporaryFile(fd)) {
       // Somebody else holds it: the file is ours, so it goes, unless a save
       // that took it for a dead writer's has removed it already.
-      struct stat made {}, named {};
+      struct stat made {
+      }, named{};
       if (fstat(fd, &made) == 0 && made.st_nlink > 0 &&
           fstatat(place_.Folder(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
           orvalen::SameFile(made, named))
