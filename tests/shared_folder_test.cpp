@@ -444,6 +444,29 @@ TEST_F(SharedFolders, TestModeNeverWritesOverThePartProgram) {
   }
 }
 
+// A .tax that another user made beforehand, open to all and hard-linked to a
+// file of root's: the result replaces the name only, as a new file of the
+// user who runs the program, no more open than the program itself.
+TEST_F(SharedFolders, ATaxFileMadeByAnotherUserIsReplacedNotWrittenThrough) {
+  const std::string orvalen = TestModeOrvalen();
+  ScratchFolder shared;
+  const std::string part = shared / "job.nc", tax = shared / "job.tax";
+  WriteBytes(part, kProgram);
+  chmod(part.c_str(), 0640);
+  WriteBytes(tax, "planted");
+  Own(tax, 65534, 65534);
+  chmod(tax.c_str(), 0666);
+  const std::string other = shared / "roots.nc";
+  Must(link(tax.c_str(), other.c_str()) == 0, "link");
+  const RunResult run = Run(orvalen, {part});
+  EXPECT_EQ(0, run.exit_status) << run.errors;
+  const Snapshot result = Take(tax);
+  EXPECT_EQ(kRewritten, result.bytes);
+  EXPECT_EQ(0u, result.uid);
+  EXPECT_EQ(0640 & ~022, result.mode & 07777);
+  EXPECT_EQ("planted", ReadBytes(other));
+}
+
 TEST_F(SharedFolders, ADeviceIsRefusedWithoutBeingOpened) {
   Link("/dev/null", folder_ / "dev.nc", 0);
   for (const Program& program : kBoth) {

@@ -123,7 +123,10 @@ int FileReplacement::Begin(const std::string& path, const SaveGuard& guard) {
       return error;
     if (guard.replaces != nullptr && !SameFile(target_stat_, guard.replaces->stamp))
       return kChangedSinceRead;
-    in_place_ = target_stat_.st_nlink > 1;
+    // A result beside the program is always a new file: what stands at its
+    // name may be anybody's, hard links to anything included.
+    carry_over_ = guard.replaces != nullptr || guard.content_of == nullptr;
+    in_place_ = carry_over_ && target_stat_.st_nlink > 1;
   } else if (guard.replaces != nullptr) {
     return ENOENT;
   }
@@ -133,9 +136,9 @@ int FileReplacement::Begin(const std::string& path, const SaveGuard& guard) {
     if (error != 0) {
       // A writable file in a folder that is not writable is written in
       // place; every other failure keeps the file as it is.
-      if (!existed_ || (error != EACCES && error != EPERM)) return error;
+      if (!carry_over_ || (error != EACCES && error != EPERM)) return error;
       in_place_ = true;
-    } else if (existed_ && !TakeOverOwnerAndAttributes()) {
+    } else if (carry_over_ && !TakeOverOwnerAndAttributes()) {
       Abandon();
       in_place_ = true;
     }
@@ -197,7 +200,7 @@ bool FileReplacement::TakeOverOwnerAndAttributes() {
 }
 
 int FileReplacement::GiveAccess() {
-  if (!existed_) {
+  if (!carry_over_) {
     // A new file as a new file would be, but never open to more than the
     // file its content comes from.
     mode_t mode = 0666 & ~CurrentUmask();

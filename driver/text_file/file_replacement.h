@@ -36,8 +36,9 @@ struct SaveGuard {
   // unchanged, when the save begins and right before the rename.
   const HeldFile* replaces = nullptr;
   // The file the content comes from, when the save goes elsewhere: the
-  // target must not be that file, and a new target gets no access that it
-  // does not give.
+  // target must not be that file, and is then always replaced by a new file
+  // (never written in place, nothing taken over from what stood there) that
+  // gets no access the file of the content does not give.
   const HeldFile* content_of = nullptr;
 };
 
@@ -82,6 +83,7 @@ class FileReplacement {
   std::string temporary_;  // its name in the folder; empty when writing in place
   bool in_place_ = false;
   bool existed_ = false;
+  bool carry_over_ = false;  // the target's owner, group, mode and attributes stay
   struct stat target_stat_ {};
   std::uint64_t written_ = 0;
   std::uint64_t writeback_started_ = 0;  // the bytes before this are on their way
