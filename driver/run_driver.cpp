@@ -35,9 +35,9 @@ y for yes, n for no; the end of the input counts as yes, but as no after an
 answer that was not understood, and three such answers in a row count as no.
 
 Test mode: with test=1 in section [common] of the settings file beside the
-executable (/usr/bin/Orvalen.ini for /usr/bin/Orvalen) the result goes to the
-part program's path with the extension .tax, and the part program stays as
-it is.
+executable (/usr/bin/Orvalen.ini for /usr/bin/Orvalen; in the Debian package
+a link to /etc/orvalen/Orvalen.ini) the result goes to the part program's
+path with the extension .tax, and the part program stays as it is.
 
 Exit status: 0 after every ordinary run (nothing to do and the answer No
 included), 1 after the failure report.

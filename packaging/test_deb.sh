@@ -4,17 +4,20 @@
 # Orvalen in test mode on a copy of the example part program, then removes
 # and purges the package and checks that nothing of it is left.
 #
-# Needs root. It never replaces what it finds: where the package, one of
-# its files or /usr/bin/Orvalen.ini is already on the machine it fails and
-# says so. Whatever happens, it purges what it installed and removes the
-# settings file it wrote.
+# Needs root. It never replaces what it finds: where the package or one of
+# its files is already on the machine it fails and says so. Whatever
+# happens, it purges what it installed, with the settings it wrote.
 #   test_deb.sh CPACK BUILD_DIR SOURCE_DIR VERSION (the package's, with its Debian revision)
 set -euo pipefail
 check=debian_package
 source "$(dirname "$0")/check_support.sh"
 cpack=$1 build=$2 source=$3 version=$4
 
-((EUID == 0)) || fail "installs a package, so it needs root (as in CI)"
+# Without root it skips (exit 77, which CTest reports as skipped).
+if ((EUID != 0)); then
+  echo "$check: skipped: installs a package on this machine, so it needs root (as in CI)"
+  exit 77
+fi
 need "$cpack" lintian dpkg dpkg-deb dpkg-query dpkg-shlibdeps dpkg-architecture readelf flock cmp man \
   update-mime-database update-desktop-database
 
@@ -29,13 +32,12 @@ state=$(package_state)
 [[ -z $state || $state == not-installed ]] ||
   fail "the package orvalen is already on this machine ($state); this test installs and" \
     "purges it, so it leaves it alone: remove it first (dpkg -P orvalen)"
-settings=/usr/bin/Orvalen.ini
-[[ ! -e $settings && ! -L $settings ]] ||
-  fail "$settings is already there; this test writes its own and leaves yours alone"
+# The settings file is a conffile in /etc, which the purge removes.
+settings=/etc/orvalen/Orvalen.ini
+conffiles=(/etc/orvalen/Orvalen.ini /etc/orvalen/OrvalenLegacy.ini)
 
-installed=0 wrote_settings=0
+installed=0
 cleanup_more() {
-  if ((wrote_settings)); then rm -f "$settings" || true; fi
   if ((installed)); then dpkg -P orvalen >/dev/null 2>&1 || echo "$check: dpkg -P orvalen failed" >&2; fi
 }
 make_work_dir
@@ -64,8 +66,12 @@ dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|' >"$work/entries"
 grep -v '/$' "$work/entries" | sort >"$work/files"
 grep '/$' "$work/entries" | sed 's|\(.\)/$|\1|' >"$work/dirs"
 sort >"$work/expected" <<'EOF'
+/etc/orvalen/Orvalen.ini
+/etc/orvalen/OrvalenLegacy.ini
 /usr/bin/Orvalen
+/usr/bin/Orvalen.ini
 /usr/bin/OrvalenLegacy
+/usr/bin/OrvalenLegacy.ini
 /usr/share/applications/orvalen.desktop
 /usr/share/doc/orvalen/README.md
 /usr/share/doc/orvalen/changelog.Debian.gz
@@ -117,9 +123,17 @@ grep -qx 'text/x.cnc-part-program' /usr/share/mime/types ||
 grep -q 'orvalen\.desktop' /usr/share/applications/mimeinfo.cache ||
   fail "Orvalen is not in the desktop MIME cache after dpkg -i"
 
+# The settings files: conffiles in /etc, each with a link beside its
+# program; as shipped, they leave Orvalen in normal mode.
+for file in "${conffiles[@]}"; do
+  dpkg-query -W -f='${Conffiles}\n' orvalen | grep -q "^ $file " || fail "$file is no conffile"
+  program=/usr/bin/$(basename "$file")
+  [[ $(readlink -f "$program") == "$file" ]] || fail "$program does not lead to $file"
+done
+grep -qx 'test=0' "$settings" || fail "$settings as shipped is not in normal mode"
+
 # The installed Orvalen in test mode, through its settings file: the result
 # goes to the .tax file, the part program stays as it was.
-wrote_settings=1
 printf '[common]\r\ntest=1\r\n' >"$settings"
 mkdir "$work/jobs"
 cp "$source/examples/bracket.nc" "$work/jobs/bracket.nc"
@@ -138,17 +152,19 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/OrvalenLegacy </dev/null >"$work/legacy.log" 2>&1 || status=$?
 ((status == 0)) && grep -q 'File () does not exists' "$work/legacy.log" ||
   fail "/usr/bin/OrvalenLegacy without argument: status $status, $(cat "$work/legacy.log")"
-rm "$settings"
-wrote_settings=0
 
-# Remove, then purge: nothing of the package stays, and its type and entry
-# leave the system's caches.
+# Remove, then purge: nothing of the package stays but the settings until
+# the purge, and its type and entry leave the system's caches.
 dpkg -r orvalen >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -r failed"; }
 while read -r file; do
-  [[ ! -e $file && ! -L $file ]] || fail "$file is left after dpkg -r"
+  [[ $file == /etc/orvalen/* || (! -e $file && ! -L $file) ]] || fail "$file is left after dpkg -r"
 done <"$work/files"
+grep -q '^test=1' "$settings" || fail "dpkg -r did not keep the changed $settings"
 dpkg -P orvalen >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -P failed"; }
 installed=0
+while read -r file; do
+  [[ ! -e $file && ! -L $file ]] || fail "$file is left after dpkg -P"
+done <"$work/files"
 state=$(package_state)
 [[ -z $state || $state == not-installed ]] || fail "after dpkg -P the package is $state"
 while read -r dir; do

@@ -195,6 +195,25 @@ int openat(int folder, const char* path, int flags, ...) {
   return Opening(path, flags, [&] { return next(folder, path, flags, mode); });
 }
 
+// What a hardened build (_FORTIFY_SOURCE) calls where the flags create no
+// file.
+int __open_2(const char* path, int flags) {
+  static const auto next = Next<int (*)(const char*, int)>("__open_2");
+  return Opening(path, flags, [&] { return next(path, flags); });
+}
+int __open64_2(const char* path, int flags) {
+  static const auto next = Next<int (*)(const char*, int)>("__open64_2");
+  return Opening(path, flags, [&] { return next(path, flags); });
+}
+int __openat_2(int folder, const char* path, int flags) {
+  static const auto next = Next<int (*)(int, const char*, int)>("__openat_2");
+  return Opening(path, flags, [&] { return next(folder, path, flags); });
+}
+int __openat64_2(int folder, const char* path, int flags) {
+  static const auto next = Next<int (*)(int, const char*, int)>("__openat64_2");
+  return Opening(path, flags, [&] { return next(folder, path, flags); });
+}
+
 ssize_t write(int fd, const void* data, size_t size) {
   static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
   if (g_device_left >= 0 && size > 0 && IsRegularFile(fd)) {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ namespace orvalen::testing {
 namespace {
 
 std::string display_name;
+std::string cache_folder;
 
 // The display number Xvfb writes to `fd` once it accepts clients, or "" when
 // it ends or stays silent for `timeout_ms`.
@@ -36,6 +39,15 @@ std::string ReadDisplayNumber(int fd, int timeout_ms) {
 }  // namespace
 
 void XServerEnvironment::SetUp() {
+  // Fontconfig in the programs caches under $XDG_CACHE_HOME, by default in
+  // HOME, and says on standard error when it cannot, which the tests expect
+  // empty: a build daemon's HOME is not writable. A cache of their own keeps
+  // the programs quiet there and the user's cache untouched.
+  char cache_name[] = "/tmp/orvalen-window-cache-XXXXXX";
+  ASSERT_NE(mkdtemp(cache_name), nullptr) << std::strerror(errno);
+  cache_folder = cache_name;
+  setenv("XDG_CACHE_HOME", cache_folder.c_str(), 1);
+
   int pipe_fds[2];
   ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
   // Above 3, so that the duplicate at 3 is a fresh descriptor that Xvfb keeps.
@@ -73,6 +85,12 @@ void XServerEnvironment::SetUp() {
 }
 
 void XServerEnvironment::TearDown() {
+  if (!cache_folder.empty()) {
+    unsetenv("XDG_CACHE_HOME");
+    std::error_code ignored;
+    std::filesystem::remove_all(cache_folder, ignored);
+    cache_folder.clear();
+  }
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
   waitpid(pid_, nullptr, 0);
