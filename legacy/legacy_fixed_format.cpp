@@ -12,36 +12,35 @@ namespace orvalen {
 namespace {
 
 // The exponent that std::ilogb gives for a normal extended value, read from
-// its sign-and-exponent field (the values scaled here are never subnormal).
-int ExtendedBinaryExponent(long double m) {
-  unsigned char bytes[sizeof m];
-  std::memcpy(bytes, &m, sizeof m);
-  const unsigned field = (bytes[9] & 0x7fu) << 8 | bytes[8];
-  return static_cast<int>(field) - 16383;
+// its exponent field (the values scaled here are never subnormal).
+template <typename Ext>
+int ExtendedBinaryExponent(const Ext& m) {
+  return BiasedExponentOf(m) - SoftExtended::kExponentBias;
 }
 
 // m * 10^17 rounded to a 64-bit significand and then to a whole number, ties
 // to even. The product lies below 2^63; adding 2^63 leaves a unit in the last
 // place of 1, so the sum rounds to that whole number plus 2^63, and its
 // significand is that whole number read as an integer. (Reading it spares
-// the conversion instruction, which has to switch the rounding mode.)
-std::uint64_t WholeImage(long double m) {
-  const long double shifted = m * 1e17L + 0x1p63L;
-  std::uint64_t significand;
-  std::memcpy(&significand, &shifted, sizeof significand);
-  return significand - (std::uint64_t{1} << 63);
+// the x87's conversion instruction, which has to switch the rounding mode.)
+template <typename Ext>
+std::uint64_t WholeImage(const Ext& m) {
+  static constexpr Ext kTenToThe17(std::uint64_t{100'000'000'000'000'000});
+  static constexpr Ext kTwoToThe63(std::uint64_t{1} << 63);
+  return SignificandOf(m * kTenToThe17 + kTwoToThe63) - (std::uint64_t{1} << 63);
 }
 
 }  // namespace
 
-std::size_t LegacyWriteFixedPoint(double value, ExponentForm form, FixedPointChars out) {
+template <typename Ext>
+std::size_t LegacyWriteFixedPointIn(double value, ExponentForm form, FixedPointChars out) {
   if (!std::isfinite(value)) {
     const std::string text = NonFiniteText(value);
     std::memcpy(out.data(), text.data(), text.size());
     return text.size();
   }
   const bool negative = std::signbit(value);
-  long double m = std::fabs(static_cast<long double>(value));
+  Ext m = Fabs(Ext(value));
   int k = 0;
   if (m >= 10) {
     while (m != 0) {
@@ -68,9 +67,9 @@ std::size_t LegacyWriteFixedPoint(double value, ExponentForm form, FixedPointCha
   return static_cast<std::size_t>(end - begin);
 }
 
-std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
-  char text[kFixedPointCapacity];
-  return std::string(text, LegacyWriteFixedPoint(value, form, text));
-}
+#if ORVALEN_LONG_DOUBLE_IS_X87
+template std::size_t LegacyWriteFixedPointIn<long double>(double, ExponentForm, FixedPointChars);
+#endif
+template std::size_t LegacyWriteFixedPointIn<SoftExtended>(double, ExponentForm, FixedPointChars);
 
 }  // namespace orvalen

@@ -8,14 +8,14 @@
 
 namespace orvalen {
 
-NumberText LegacyConvertNumberText(std::string_view text) {
-  const auto step = [](long double accumulator, int code) {
-    return CheckedAdd(CheckedMul(accumulator, 10.0L), static_cast<long double>(code - '0'));
+template <typename Ext>
+NumberText LegacyConvertNumberTextIn(std::string_view text) {
+  const auto step = [](Ext accumulator, int code) {
+    return CheckedAdd<Ext>(CheckedMul<Ext>(accumulator, Ext(10)), Ext(code - '0'));
   };
   const NumberScan<char> scan = ScanNumberText(text);
   // Below 10^19 < 2^64 every step of the extended accumulator is exact.
-  long double value = scan.whole_is_exact ? static_cast<long double>(scan.whole)
-                                          : AccumulateDigits<long double>(scan, step);
+  Ext value = scan.whole_is_exact ? Ext(scan.whole) : AccumulateDigits<Ext>(scan, step);
   if (scan.error_position == 0) {
     const auto decimals = static_cast<std::int64_t>(scan.decimal_digits.size());
     const std::int64_t power = scan.exponent - decimals;
@@ -24,5 +24,10 @@ NumberText LegacyConvertNumberText(std::string_view text) {
   }
   return {StoreAsDouble(value), scan.error_position};
 }
+
+#if ORVALEN_LONG_DOUBLE_IS_X87
+template NumberText LegacyConvertNumberTextIn<long double>(std::string_view);
+#endif
+template NumberText LegacyConvertNumberTextIn<SoftExtended>(std::string_view);
 
 }  // namespace orvalen

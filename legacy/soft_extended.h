@@ -154,6 +154,9 @@ constexpr SoftExtended Fabs(const SoftExtended& x) {
 // The nearest whole number, ties to even, keeping the sign (NearbyInt(-0.25)
 // is -0): nearbyint in round to nearest, frndint on the x87.
 SoftExtended NearbyInt(const SoftExtended& x);
+inline std::int64_t ToInt64Truncated(const SoftExtended& x) {
+  return x.ToInt64Truncated();
+}
 
 // The constants of the legacy number rules, each the extended value nearest
 // to the decimal literal, as the compiler rounds it: 10^0 .. 10^31 (exact up

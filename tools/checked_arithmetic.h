@@ -1,8 +1,9 @@
 // Floating-point operations that raise the run-time failures instead of
 // trapping: an overflow, a division by zero and an invalid operation end the
 // run, as they do with the hardware exceptions unmasked. Underflow, denormal
-// operands and inexact results pass silently. Works for double and for the
-// x87 extended type alike.
+// operands and inexact results pass silently. Works for double, the x87
+// extended type and any class type with free IsNan and IsInf found beside it
+// (the legacy build's SoftExtended).
 #pragma once
 
 #include <cmath>
@@ -11,10 +12,25 @@
 
 namespace orvalen {
 
+// The NaN and infinity tests of the built-in types, under the names the
+// class types give theirs, so that one template serves all of them.
+inline bool IsNan(double value) {
+  return std::isnan(value);
+}
+inline bool IsNan(long double value) {
+  return std::isnan(value);
+}
+inline bool IsInf(double value) {
+  return std::isinf(value);
+}
+inline bool IsInf(long double value) {
+  return std::isinf(value);
+}
+
 template <typename Real>
 inline Real CheckResult(Real result) {
-  if (std::isnan(result)) RaiseInvalidOp();
-  if (std::isinf(result)) RaiseOverflow();
+  if (IsNan(result)) RaiseInvalidOp();
+  if (IsInf(result)) RaiseOverflow();
   return result;
 }
 
@@ -42,7 +58,8 @@ inline Real CheckedDiv(Real a, Real b) {
 }
 
 // Rounds an extended value to the double it is stored as.
-inline double StoreAsDouble(long double value) {
+template <typename Ext>
+inline double StoreAsDouble(Ext value) {
   return CheckResult<double>(static_cast<double>(value));
 }
 

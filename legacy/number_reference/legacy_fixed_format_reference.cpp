@@ -6,16 +6,28 @@
 #include "legacy/extended_power_of_ten.h"
 #include "tools/fixed_format.h"
 #include "tools/number_reference/digit_strings.h"
+#include "tools/whole_number.h"
 
 namespace orvalen::reference {
 namespace {
 
 constexpr std::uint64_t kTen18 = 1'000'000'000'000'000'000ULL;
 
+#if ORVALEN_LONG_DOUBLE_IS_X87
+int BinaryExponent(long double m) {
+  return std::ilogb(m);
+}
+#endif
+// What std::ilogb gives for a normal value (those scaled here are).
+int BinaryExponent(const SoftExtended& m) {
+  return m.BiasedExponent() - SoftExtended::kExponentBias;
+}
+
 // "0" and the 18 digits of N, or "1" and the 18 digits of N - 10^18.
-std::string NineteenDigits(long double m) {
-  const long double whole = std::nearbyint(m * 1e17L);  // ties to even
-  const auto n = static_cast<std::uint64_t>(whole);
+template <typename Ext>
+std::string NineteenDigits(const Ext& m) {
+  // m < 16: the product lies far inside the signed 64-bit range.
+  const auto n = static_cast<std::uint64_t>(RoundExtendedToWholeNumber(m * Ext(1e17)));
   // Inserted rather than "1" + ...: GCC 12 warns falsely about overlapping
   // copies in the concatenation.
   std::string digits = EighteenDigits(n < kTen18 ? n : n - kTen18);
@@ -46,14 +58,15 @@ std::string ExponentText(bool negative, const std::string& digits, int k) {
 
 }  // namespace
 
-std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
+template <typename Ext>
+std::string LegacyFormatFixedPointIn(double value, ExponentForm form) {
   if (!std::isfinite(value)) return NonFiniteText(value);
   const bool negative = std::signbit(value);
-  long double m = std::fabs(static_cast<long double>(value));
+  Ext m = Fabs(Ext(value));
   int k = 0;
   if (m >= 10) {
     while (m != 0) {
-      const int a = (std::ilogb(m) * 19728) >> 16;
+      const int a = (BinaryExponent(m) * 19728) >> 16;
       if (a == 0) break;
       m = ScaleByPowerOfTenExtended(m, -a);
       k += a;
@@ -79,5 +92,10 @@ std::string LegacyFormatFixedPoint(double value, ExponentForm form) {
   text.append(digits, static_cast<std::size_t>(k + 2), 3);
   return text;
 }
+
+#if ORVALEN_LONG_DOUBLE_IS_X87
+template std::string LegacyFormatFixedPointIn<long double>(double, ExponentForm);
+#endif
+template std::string LegacyFormatFixedPointIn<SoftExtended>(double, ExponentForm);
 
 }  // namespace orvalen::reference

@@ -6,12 +6,13 @@
 
 namespace orvalen::reference {
 
-NumberText LegacyConvertNumberText(std::string_view text) {
-  const auto step = [](long double accumulator, int code) {
-    return CheckedAdd(CheckedMul(accumulator, 10.0L), static_cast<long double>(code - '0'));
+template <typename Ext>
+NumberText LegacyConvertNumberTextIn(std::string_view text) {
+  const auto step = [](Ext accumulator, int code) {
+    return CheckedAdd<Ext>(CheckedMul<Ext>(accumulator, Ext(10)), Ext(code - '0'));
   };
-  const NumberScan<long double> scan = ScanNumberText<long double>(text, step);
-  long double value = scan.accumulator;
+  const NumberScan<Ext> scan = ScanNumberText<Ext>(text, step);
+  Ext value = scan.accumulator;
   if (scan.error_position == 0) {
     const std::int64_t power = scan.exponent - scan.decimals;
     if (power != 0) value = ScaleByPowerOfTenExtended(value, power);
@@ -19,5 +20,10 @@ NumberText LegacyConvertNumberText(std::string_view text) {
   }
   return {StoreAsDouble(value), scan.error_position};
 }
+
+#if ORVALEN_LONG_DOUBLE_IS_X87
+template NumberText LegacyConvertNumberTextIn<long double>(std::string_view);
+#endif
+template NumberText LegacyConvertNumberTextIn<SoftExtended>(std::string_view);
 
 }  // namespace orvalen::reference

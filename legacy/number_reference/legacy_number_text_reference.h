@@ -5,10 +5,21 @@
 
 #include <string_view>
 
+#include "legacy/legacy_extended.h"
 #include "tools/number_text.h"
 
 namespace orvalen::reference {
 
-NumberText LegacyConvertNumberText(std::string_view text);
+// In either extended type, as the conversion itself.
+template <typename Ext>
+NumberText LegacyConvertNumberTextIn(std::string_view text);
+#if ORVALEN_LONG_DOUBLE_IS_X87
+extern template NumberText LegacyConvertNumberTextIn<long double>(std::string_view);
+#endif
+extern template NumberText LegacyConvertNumberTextIn<SoftExtended>(std::string_view);
+
+inline NumberText LegacyConvertNumberText(std::string_view text) {
+  return reference::LegacyConvertNumberTextIn<LegacyExtended>(text);
+}
 
 }  // namespace orvalen::reference
