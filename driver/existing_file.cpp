@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "driver/text_file/file_place.h"
 #include "driver/text_file/full_path.h"
 
 namespace orvalen {
@@ -51,7 +52,7 @@ bool NamesExistingFile(const std::string& path) {
   }
   if (S_ISLNK(entry.st_mode)) {
     // Not followed: the load refuses it and says why.
-    if (entry.st_uid != 0 && entry.st_uid != geteuid()) return true;
+    if (!MayFollowLink(entry)) return true;
     struct stat target {};
     if (stat(path.c_str(), &target) != 0 || S_ISDIR(target.st_mode)) return false;
     return CanOpenForReading(path);

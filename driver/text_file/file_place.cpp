@@ -39,10 +39,6 @@ bool IsProcess(int folder) {
   return fstatfs(folder, &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
 }
 
-bool MayFollow(const struct stat& link) {
-  return link.st_uid == 0 || link.st_uid == geteuid();
-}
-
 // The text of the link that `fd` (opened with O_PATH | O_NOFOLLOW) or the
 // entry `name` in `folder` is.
 int ReadLink(int folder, const char* name, std::string& target) {
@@ -84,6 +80,10 @@ int RefusalOf(mode_t mode) {
   return EINVAL;
 }
 
+bool MayFollowLink(const struct stat& link) {
+  return link.st_uid == 0 || link.st_uid == geteuid();
+}
+
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -116,7 +116,7 @@ int FilePlace::Resolve(const std::string& path) {
       break;
     }
     if (S_ISLNK(entry.st_mode)) {
-      if (!MayFollow(entry)) return kLinkOfAnotherUser;
+      if (!MayFollowLink(entry)) return kLinkOfAnotherUser;
       if (++links > kMostLinks) return ELOOP;
       if (IsProcess(folder.Get())) {
         // The links of /proc/self/fd and the like lead to open files, which

@@ -62,4 +62,8 @@ int RefusalOf(mode_t mode);
 
 bool SameFile(const struct stat& a, const struct stat& b);
 
+// Whether a symbolic link may be followed: it belongs to the user who runs
+// the program or to root.
+bool MayFollowLink(const struct stat& link);
+
 }  // namespace orvalen

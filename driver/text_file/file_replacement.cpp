@@ -62,10 +62,6 @@ int AttributeValue(int fd, const char* name, std::vector<char>& value) {
   }
 }
 
-bool SameFile(const struct stat& entry, const FileStamp& stamp) {
-  return entry.st_dev == stamp.device && entry.st_ino == stamp.inode;
-}
-
 mode_t CurrentUmask() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -114,14 +110,14 @@ int FileReplacement::Begin(const std::string& path, const SaveGuard& guard) {
     if (const int refusal = RefusalOf(entry.st_mode))
       return S_ISLNK(entry.st_mode) ? kChangedSinceRead : refusal;
     if (guard.replaces == nullptr && guard.content_of != nullptr &&
-        SameFile(entry, guard.content_of->stamp))
+        guard.content_of->stamp.IsFileOf(entry))
       return kIsThePartProgram;
     // Opening for writing asks for write access the way an in-place create
     // would, without emptying the file: a file this user may not write is
     // never replaced.
     if (const int error = place_.OpenRegular(O_WRONLY | O_NONBLOCK, target_, target_stat_))
       return error;
-    if (guard.replaces != nullptr && !SameFile(target_stat_, guard.replaces->stamp))
+    if (guard.replaces != nullptr && !guard.replaces->stamp.IsFileOf(target_stat_))
       return kChangedSinceRead;
     // A result beside the program is always a new file: what stands at its
     // name may be anybody's, hard links to anything included.
@@ -163,7 +159,7 @@ int FileReplacement::CreateTemporary() {
       }, named{};
       if (fstat(fd, &made) == 0 && made.st_nlink > 0 &&
           fstatat(place_.Folder(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-          orvalen::SameFile(made, named))
+          SameFile(made, named))
         unlinkat(place_.Folder(), name.c_str(), 0);
       close(fd);
       continue;

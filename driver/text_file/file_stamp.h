@@ -22,6 +22,10 @@ struct FileStamp {
   std::int64_t modified_ns = 0;
   std::int64_t changed_ns = 0;
   static FileStamp Of(const struct stat& entry);
+  // Whether `entry` is the file of this stamp, changed or not.
+  bool IsFileOf(const struct stat& entry) const {
+    return entry.st_dev == device && entry.st_ino == inode;
+  }
   bool operator==(const FileStamp&) const = default;
 };
 

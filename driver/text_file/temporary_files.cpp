@@ -4,12 +4,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
+
+#include "driver/text_file/file_place.h"
 
 namespace orvalen {
 namespace {
@@ -21,10 +22,6 @@ bool UsesLongForm(std::string_view name) {
 
 bool IsTagCharacter(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-}
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool IsOurRegularFile(const struct stat& entry) {
