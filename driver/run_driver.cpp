@@ -10,9 +10,7 @@
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
 #include "driver/text_file/full_path.h"
-#include "driver/text_file/line_list.h"
-#include "driver/text_file/program_file.h"
-#include "nc/optimize_subroutines.h"
+#include "driver/text_file/streamed_program.h"
 #include "tools/utf8.h"
 
 namespace orvalen {
@@ -74,15 +72,11 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
     test_flag = settings.ReadInteger(u"common", u"test", 0);
   }
 
-  LineList<CurrentBuild> lines;
-  const HeldFile read = LoadProgram(lines, input_path);
-  const std::int32_t count = OptimizeSubroutines<CurrentBuild>(lines, dialogs);
-  if (count > 0) {
-    if (test_flag != 0) {
-      SaveBesideProgram(lines, ChangeFileExt(input_path, ".tax"), read);
-    } else {
-      SaveOverProgram(lines, input_path, read);
-    }
+  const PlannedProgram<CurrentBuild> planned = PlanProgram<CurrentBuild>(input_path);
+  if (test_flag != 0) {
+    RewriteProgram(planned, dialogs, ChangeFileExt(input_path, ".tax"), false);
+  } else {
+    RewriteProgram(planned, dialogs, input_path, true);
   }
   return 0;
 }

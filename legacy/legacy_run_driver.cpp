@@ -9,11 +9,9 @@
 #include "driver/program_paths.h"
 #include "driver/settings_file.h"
 #include "driver/text_file/full_path.h"
-#include "driver/text_file/line_list.h"
-#include "driver/text_file/program_file.h"
+#include "driver/text_file/streamed_program.h"
 #include "legacy/legacy_build.h"
 #include "legacy/legacy_line_list_rules.h"
-#include "nc/optimize_subroutines.h"
 #include "tools/utf8.h"
 
 namespace orvalen {
@@ -65,10 +63,8 @@ int MainSequence(int argc, const char* const* argv, UserInterface& ui) {
     settings.ReadInteger("common", "test", 0);
   }
 
-  LineList<LegacyBuild> lines;
-  const HeldFile read = LoadProgram(lines, input_path);
-  if (OptimizeSubroutines<LegacyBuild>(lines, dialogs) > 0)
-    SaveOverProgram(lines, input_path, read);
+  const PlannedProgram<LegacyBuild> planned = PlanProgram<LegacyBuild>(input_path);
+  RewriteProgram(planned, dialogs, input_path, true);
   return 0;
 }
 

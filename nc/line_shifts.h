@@ -69,6 +69,19 @@ void ShiftLine(const Words<Build>& words, List& lines, std::int64_t index, doubl
     lines.SetStrings(index, TextView(buffer));
 }
 
+// The text of a line shifted as ShiftLine shifts the stored line: X first,
+// then Y on what that gave, with the same messages. A view of `line`,
+// `first` or `second`, which must not be what `line` views.
+template <BuildPolicy Build>
+typename Build::TextView ShiftText(const Words<Build>& words, typename Build::TextView line,
+                                   double dx, double dy, Dialogs<Build>& dialogs,
+                                   typename Build::Text& first, typename Build::Text& second) {
+  typename Build::TextView now = line;
+  if (ShiftAddressValueInto<Build>(words.x, now, dx, dialogs, first)) now = first;
+  if (ShiftAddressValueInto<Build>(words.y, now, dy, dialogs, second)) now = second;
+  return now;
+}
+
 // The name of a definition or call: at most 255 characters from `start` on,
 // trimmed; a view into the line.
 template <BuildPolicy Build>

@@ -23,16 +23,19 @@
 
 namespace orvalen::nc_detail {
 
-// Shifts a line as ShiftLine does, in one replacement, when that needs no
-// word to the user; false, with the line as it was, when a number text does
-// not convert or the shift fails. Safe on another thread than the dialogs'.
+// The text of a line shifted as ShiftLine shifts it, made in one go when
+// that needs no word to the user: a view of `out`, or of `line` itself when
+// it holds neither letter; nothing when a number text does not convert or
+// the shift fails. Safe on another thread than the dialogs'.
 // Both letters are found in the line as it is: a number text holds no
 // letter and ends before the next one, so shifting the number after one
 // letter moves neither the first occurrence of the other nor what its number
 // text is; the line comes out as from the two shifts one after the other.
-template <BuildPolicy Build, ProgramLines<Build> List>
-bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index, double dx,
-                      double dy, typename Build::Text& out) noexcept {
+template <BuildPolicy Build>
+std::optional<typename Build::TextView> ShiftTextQuietly(const Words<Build>& words,
+                                                         typename Build::TextView line, double dx,
+                                                         double dy,
+                                                         typename Build::Text& out) noexcept {
   using Char = typename Build::Char;
   using TextView = typename Build::TextView;
   struct Address {
@@ -40,7 +43,6 @@ bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index
     double sum;
   };
   try {
-    const TextView line = lines.Strings(index);
     bool converted = true;
     const auto cut = [&](TextView letter, double offset) -> std::optional<Address> {
       auto pieces = CutAtAddress(letter, line);
@@ -51,8 +53,8 @@ bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index
     };
     std::optional<Address> first = cut(words.x, dx);
     std::optional<Address> second = cut(words.y, dy);
-    if (!converted) return false;
-    if (!first && !second) return true;
+    if (!converted) return std::nullopt;
+    if (!first && !second) return line;
     if (!first || (second && second->pieces.prefix.size() < first->pieces.prefix.size()))
       std::swap(first, second);
     // Built in place in `out`, which only grows: the line with both numbers
@@ -69,7 +71,23 @@ bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index
       rest = after(second->pieces.number_text);
     }
     end = std::copy(rest, line.data() + line.size(), end);
-    lines.SetStrings(index, TextView(out.data(), static_cast<std::size_t>(end - out.data())));
+    return TextView(out.data(), static_cast<std::size_t>(end - out.data()));
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+// Shifts a line as ShiftLine does, in one replacement, when that needs no
+// word to the user; false, with the line as it was, when a number text does
+// not convert or the shift fails.
+template <BuildPolicy Build, ProgramLines<Build> List>
+bool ShiftLineQuietly(const Words<Build>& words, List& lines, std::int64_t index, double dx,
+                      double dy, typename Build::Text& out) noexcept {
+  try {
+    const typename Build::TextView line = lines.Strings(index);
+    const auto shifted = ShiftTextQuietly<Build>(words, line, dx, dy, out);
+    if (!shifted) return false;
+    if (shifted->data() != line.data()) lines.SetStrings(index, *shifted);
     return true;
   } catch (...) {
     return false;

@@ -5,7 +5,7 @@
 //                                 writes put down what still fits, then
 //                                 fail with ENOSPC; so does posix_fallocate
 //                                 of more than fits
-//   ORVALEN_FAULT_READ_EIO=n      reading fails with EIO after n bytes
+//   ORVALEN_FAULT_READ_EIO=n      reading (read, pread) fails with EIO after n bytes
 //   ORVALEN_FAULT_FSYNC_EIO=1     fsync fails with EIO
 //   ORVALEN_FAULT_WINDOW_SETUP=1  setting up the windows runs out of memory
 //                                 (XOpenDisplay throws std::bad_alloc)
@@ -248,6 +248,24 @@ ssize_t read(int fd, void* buffer, size_t size) {
     return got;
   }
   return next(fd, buffer, size);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t size, off64_t offset) {
+  static const auto next = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
+  if (g_read_left >= 0 && size > 0 && IsRegularFile(fd)) {
+    if (g_read_left == 0) {
+      errno = EIO;
+      return -1;
+    }
+    if (static_cast<long long>(size) > g_read_left) size = static_cast<size_t>(g_read_left);
+    const ssize_t got = next(fd, buffer, size, offset);
+    if (got > 0) g_read_left -= got;
+    return got;
+  }
+  return next(fd, buffer, size, offset);
+}
+ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
+  return pread64(fd, buffer, size, offset);
 }
 
 int fsync(int fd) {

@@ -13,12 +13,13 @@ namespace orvalen {
 
 ProgramFileReader::~ProgramFileReader() = default;
 
-int ProgramFileReader::Open(const std::string& path) {
+int ProgramFileReader::Open(const std::string& path, std::uint64_t largest) {
+  largest_ = largest;
   if (const int error = file_.place.Resolve(path)) return error;
   struct stat st {};
   if (const int error = file_.place.OpenRegular(O_RDONLY, file_.file, st))
     return error == kChangedSinceRead ? kChangedWhileRead : error;
-  if (static_cast<std::uint64_t>(st.st_size) > kLargestProgramFile) return EFBIG;
+  if (static_cast<std::uint64_t>(st.st_size) > largest_) return EFBIG;
   file_.stamp = FileStamp::Of(st);
   size_hint_ = static_cast<std::uint64_t>(st.st_size);
   posix_fadvise(file_.file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -42,7 +43,7 @@ int ProgramFileReader::Read(char* buffer, std::size_t capacity, std::size_t& got
   }
   total_ += got;
   // A file that grew past what a list can hold.
-  if (total_ > kLargestProgramFile) return EFBIG;
+  if (total_ > largest_) return EFBIG;
   return 0;
 }
 

@@ -25,8 +25,10 @@ class ProgramFileReader {
   ProgramFileReader& operator=(const ProgramFileReader&) = delete;
   ~ProgramFileReader();
 
-  // 0, or the error number of the failed open.
-  int Open(const std::string& path);
+  // 0, or the error number of the failed open. A file larger than
+  // `largest` bytes is refused ("File too large"); a program that is not held
+  // whole may be of any size.
+  int Open(const std::string& path, std::uint64_t largest = kLargestProgramFile);
   // Hands over where the file is, the file and its stamp as of the open.
   void Keep(HeldFile& held);
   // The size of a regular file, 0 when the platform does not tell.
@@ -39,6 +41,7 @@ class ProgramFileReader {
   HeldFile file_;
   std::uint64_t size_hint_ = 0;
   std::uint64_t total_ = 0;
+  std::uint64_t largest_ = kLargestProgramFile;
 };
 
 }  // namespace orvalen

@@ -45,6 +45,8 @@ class TextBuffer {
     return data_.get() + size_;
   }
   void Commit(std::size_t count) { size_ += count; }
+  // Empties it, keeping the room.
+  void Clear() { size_ = 0; }
   void Append(Char c) {
     if (size_ == capacity_) Reserve(size_ + (size_ > 16 ? size_ : 16));
     data_[size_++] = c;

@@ -1,0 +1,541 @@
+// A part program rewritten by the subroutine pass without being held whole
+// (the pass's two reads, nc/streamed_pass.h): PlanProgram reads the file
+// once and makes the plan; RewriteProgram asks the question, then streams
+// the file through once more into its new content, which goes over the
+// program or beside it as a new file (as the list of lines saves it,
+// driver/text_file/program_file.h). Memory stays within a few windows
+// whatever the size of the file.
+//
+// The text is what LineList would load: the same encodings and the same
+// failures, lines by the same rule, each written back followed by CR LF in
+// the encoding and with the byte-order mark it was read in. A line that
+// nothing changes and that already ends in CR LF is copied as it lies: its
+// bytes are the ones its text encodes to.
+//
+// The file must be the same for both reads: a file that changes while the
+// plan is made fails as the load does; one that changes after, or while the
+// stream reads it, fails the save ("Changed since it was read"), the
+// program untouched.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "driver/text_file/file_replacement.h"
+#include "driver/text_file/file_stamp.h"
+#include "driver/text_file/full_path.h"
+#include "driver/text_file/line_list_rules.h"
+#include "driver/text_file/program_file_reading.h"
+#include "driver/text_file/system_error_text.h"
+#include "driver/text_file/text_buffer.h"
+#include "driver/text_file/windowed_lines.h"
+#include "driver/text_file/write_behind.h"
+#include "nc/streamed_pass.h"
+#include "tools/build_policy.h"
+#include "tools/dialogs.h"
+#include "tools/failure.h"
+
+namespace orvalen {
+
+// Where the text of a program file lies and how it is written.
+struct ProgramLayout {
+  TextEncoding encoding = TextEncoding::kSystemCodePage;  // the legacy program's bytes too
+  std::string mark;                                       // the byte-order mark
+  std::uint64_t text_begin = 0;                           // after the mark
+  std::uint64_t size = 0;                                 // the bytes read by the plan
+  bool Wide() const {
+    return encoding == TextEncoding::kUtf16LittleEndian ||
+           encoding == TextEncoding::kUtf16BigEndian;
+  }
+  bool Swapped() const {
+    return encoding == (std::endian::native == std::endian::little
+                            ? TextEncoding::kUtf16BigEndian
+                            : TextEncoding::kUtf16LittleEndian);
+  }
+};
+
+template <BuildPolicy Build>
+struct PlannedProgram {
+  std::string path;  // as given
+  HeldFile file;
+  ProgramLayout layout;
+  SubroutinePlan<Build> plan;
+};
+
+namespace streamed_detail {
+
+template <BuildPolicy Build>
+using Rules = LineListRules<Build>;
+
+template <BuildPolicy Build>
+[[noreturn]] void RaiseListIndexOf(std::int64_t index) {
+  Raise<EStringListError>(Rules<Build>::ListIndexMessage(index));
+}
+
+// The byte-order mark at the start of the file, as the decoder finds it.
+inline std::size_t MarkOf(std::string_view head, TextEncoding& encoding) {
+  if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+    encoding = TextEncoding::kUtf8;
+    return 3;
+  }
+  if (head.substr(0, 2) == "\xFF\xFE") {
+    encoding = TextEncoding::kUtf16LittleEndian;
+    return 2;
+  }
+  if (head.substr(0, 2) == "\xFE\xFF") {
+    encoding = TextEncoding::kUtf16BigEndian;
+    return 2;
+  }
+  encoding = TextEncoding::kSystemCodePage;
+  return 0;
+}
+
+// The text of a line in the program's characters: the units themselves
+// where they are those characters, else decoded (a decoder that has been
+// given the file's mark, so that it decodes as the load does).
+template <BuildPolicy Build, class Unit>
+class LineTexts {
+  using Char = typename Build::Char;
+
+ public:
+  explicit LineTexts(std::string_view mark) {
+    if constexpr (!std::is_same_v<Unit, Char>) decoder_.Feed(mark, scratch_);
+  }
+  // Nothing when the bytes no longer decode (the file changed).
+  std::optional<typename Build::TextView> Of(const Unit* begin, const Unit* end) {
+    if constexpr (std::is_same_v<Unit, Char>) {
+      return typename Build::TextView(begin, static_cast<std::size_t>(end - begin));
+    } else {
+      scratch_.Clear();
+      if (!decoder_.Feed(std::string_view(begin, static_cast<std::size_t>(end - begin)), scratch_))
+        return std::nullopt;
+      return typename Build::TextView(scratch_.data(), scratch_.size());
+    }
+  }
+
+ private:
+  typename Rules<Build>::Decoder decoder_;
+  TextBuffer<Char> scratch_;
+};
+
+// The first read: the plan, for units of one kind.
+template <BuildPolicy Build, class Unit>
+void PlanLines(const std::string& path, PlannedProgram<Build>& planned, std::string_view mark) {
+  using Decoder = typename Rules<Build>::Decoder;
+  const auto read_failure = [&](int error) {
+    Raise<EFOpenError>(Rules<Build>::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+  };
+  // Every byte goes through the decoder, which finds what the load finds
+  // ill-formed; its text is dropped window by window. Text that every byte
+  // sequence is (a single-byte code page) needs no such check.
+  const bool check = planned.layout.encoding != TextEncoding::kSystemCodePage;
+  Decoder checker;
+  TextBuffer<typename Build::Char> checked;
+  if (check) checker.Feed(mark, checked);
+  const auto check_bytes = [&](const char* bytes, std::size_t size) {
+    if (!check) return;
+    checked.Clear();
+    if (!checker.Feed(std::string_view(bytes, size), checked))
+      Raise<EEncodingError>(Rules<Build>::EncodingFailureMessage());
+  };
+
+  SubroutinePlanner<Build> planner(&RaiseListIndexOf<Build>);
+  LineTexts<Build, Unit> texts(mark);
+  const auto text_of = [&](const Unit* begin, const Unit* end) {
+    auto text = texts.Of(begin, end);
+    // The decoder has seen these bytes already and found them well formed.
+    if (!text) Raise<EEncodingError>(Rules<Build>::EncodingFailureMessage());
+    return *text;
+  };
+  // The last two lines, where a call may find the line two above it.
+  struct Place {
+    std::uint64_t offset = 0;
+    std::size_t units = 0;
+  };
+  Place previous[2];
+  std::uint64_t offset = planned.layout.text_begin;  // of the line being handed out
+  std::int64_t plain_from = 0;                       // lines passed over by number
+  std::vector<Unit> two_above;
+  WindowedLines<Unit> lines(planned.file.file.Get(), planned.layout.text_begin, UINT64_MAX,
+                            planned.layout.Swapped());
+  // "SUBCALL" is looked for in the units, which hold it exactly where the
+  // text does: a code page byte or a UTF-16 unit is one character, and no
+  // byte of a UTF-8 sequence is ASCII.
+  static constexpr Unit kCall[] = {'S', 'U', 'B', 'C', 'A', 'L', 'L'};
+  const auto holds_call = [](const Unit* begin, const Unit* end) {
+    return std::search(begin, end, std::begin(kCall), std::end(kCall)) != end;
+  };
+  const int error = lines.Run(
+      check_bytes,
+      [&](std::int64_t index, const WindowLine<Unit>& line) {
+        const std::size_t units = static_cast<std::size_t>(line.next - line.start);
+        const auto lead =
+            line.start == line.text_end
+                ? 0u
+                : static_cast<unsigned>(static_cast<std::make_unsigned_t<Unit>>(line.start[0]));
+        const bool needed = planner.Searching() ||
+                            SubroutinePlanner<Build>::MayStartKeyword(lead) ||
+                            (planner.InMainPart() && holds_call(line.start, line.text_end));
+        if (needed) {
+          planner.PlainLines(plain_from, index);
+          plain_from = index + 1;
+          if (planner.Line(index, text_of(line.start, line.text_end))) {
+            // Read again from the file: it may lie in a window gone by.
+            const Place& place = previous[0];
+            two_above.resize(place.units);
+            const std::size_t bytes = place.units * sizeof(Unit);
+            const std::int64_t got =
+                ReadAt(planned.file.file.Get(), reinterpret_cast<char*>(two_above.data()), bytes,
+                       place.offset);
+            if (got < 0) read_failure(static_cast<int>(-got));
+            if (static_cast<std::size_t>(got) != bytes) read_failure(kChangedWhileRead);
+            if constexpr (sizeof(Unit) == 2) {
+              if (planned.layout.Swapped())
+                for (Unit& u : two_above)
+                  u = static_cast<Unit>(__builtin_bswap16(static_cast<std::uint16_t>(u)));
+            }
+            const Unit* const begin = two_above.data();
+            planner.TwoAbove(text_of(begin, begin + (LineEnd(begin, 0, place.units))));
+          }
+        }
+        previous[0] = previous[1];
+        previous[1] = {offset, units};
+        offset += units * sizeof(Unit);
+        return true;
+      },
+      [] {});
+  if (error != 0) read_failure(error);
+  planner.PlainLines(plain_from, lines.Lines());
+  if (check && !checker.Finish(checked))
+    Raise<EEncodingError>(Rules<Build>::EncodingFailureMessage());
+  planner.Finish(lines.Lines());
+  planned.layout.size = planned.layout.text_begin + lines.BytesRead();
+  planned.plan = planner.TakePlan();
+}
+
+}  // namespace streamed_detail
+
+// The first read: opens the program at `path` (of any size), keeps it open,
+// and makes the plan. Fails as LineList's load does.
+template <BuildPolicy Build>
+PlannedProgram<Build> PlanProgram(const std::string& path) {
+  using Rules = streamed_detail::Rules<Build>;
+  PlannedProgram<Build> planned;
+  planned.path = path;
+  {
+    ProgramFileReader reader;
+    if (const int error = reader.Open(path, UINT64_MAX))
+      Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
+    reader.Keep(planned.file);
+  }
+  char head[3] = {};
+  const std::int64_t got = ReadAt(planned.file.file.Get(), head, sizeof head, 0);
+  if (got < 0)
+    Raise<EFOpenError>(
+        Rules::OpenFailureMessage(FullPath(path), SystemErrorText(static_cast<int>(-got))));
+  if constexpr (Rules::kHasEncoding) {
+    const std::string_view start(head, static_cast<std::size_t>(got));
+    planned.layout.mark = start.substr(0, streamed_detail::MarkOf(start, planned.layout.encoding));
+  }
+  const std::string_view mark = planned.layout.mark;
+  planned.layout.text_begin = mark.size();
+  if constexpr (Rules::kHasEncoding) {
+    if (planned.layout.Wide()) streamed_detail::PlanLines<Build, char16_t>(path, planned, mark);
+  }
+  if (!planned.layout.Wide()) streamed_detail::PlanLines<Build, char>(path, planned, mark);
+  if (int difference = DifferenceFrom(planned.file)) {
+    if (difference == kChangedSinceRead) difference = kChangedWhileRead;
+    Raise<EFOpenError>(Rules::OpenFailureMessage(FullPath(path), SystemErrorText(difference)));
+  }
+  return planned;
+}
+
+namespace streamed_detail {
+
+// Where the new content goes: a file through a writing thread, memory (for
+// a target written in place, which must not be written while it is read),
+// or nowhere (when nothing will be saved). A failed write makes it nowhere
+// and is told at the end.
+class StreamOutput {
+ public:
+  static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kRoomBytes = std::size_t{1} << 16;  // what Room gives at most
+
+  enum class Kind { kFile, kMemory, kNowhere };
+  StreamOutput(FileReplacement* file, Kind kind, bool second_thread) : kind_(kind) {
+    if (kind_ == Kind::kNowhere) return;
+    try {
+      buffers_ = std::make_unique_for_overwrite<char[]>(2 * (kPieceBytes + kRoomBytes));
+    } catch (const std::bad_alloc&) {
+      RaiseOutOfMemory();
+    }
+    out_ = end_ = buffers_.get();
+    if (kind_ == Kind::kFile) writer_.emplace(*file, second_thread);
+  }
+  bool Writes() const { return kind_ != Kind::kNowhere; }
+  // At least `bytes` (at most kRoomBytes) of room at the end.
+  char* Room(std::size_t bytes) {
+    if (static_cast<std::size_t>(end_ - out_) + bytes > kPieceBytes + kRoomBytes) HandOver();
+    return end_;
+  }
+  void Commit(char* end) {
+    end_ = end;
+    if (static_cast<std::size_t>(end_ - out_) >= kPieceBytes) HandOver();
+  }
+  void Put(const char* data, std::size_t size) {
+    while (size > 0) {
+      const std::size_t part = std::min(size, kRoomBytes);
+      char* const room = Room(part);
+      std::memcpy(room, data, part);
+      Commit(room + part);
+      data += part;
+      size -= part;
+    }
+  }
+  // False when a write failed.
+  bool Finish() {
+    if (kind_ == Kind::kNowhere) return !failed_;
+    HandOver();
+    if (writer_ && !writer_->Finish()) failed_ = true;
+    return !failed_;
+  }
+  const std::string& Memory() const { return memory_; }
+
+ private:
+  void HandOver() {
+    if (end_ == out_) return;
+    const std::size_t size = static_cast<std::size_t>(end_ - out_);
+    if (kind_ == Kind::kMemory) {
+      try {
+        memory_.append(out_, size);
+      } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+      }
+      end_ = out_;
+      return;
+    }
+    if (!writer_->Write(out_, size)) failed_ = true;
+    char* const other =
+        out_ == buffers_.get() ? buffers_.get() + kPieceBytes + kRoomBytes : buffers_.get();
+    out_ = end_ = other;
+  }
+
+  Kind kind_;
+  std::unique_ptr<char[]> buffers_;
+  char* out_ = nullptr;  // the piece being filled
+  char* end_ = nullptr;
+  std::optional<WriteBehind> writer_;
+  std::string memory_;
+  bool failed_ = false;
+};
+
+// The second read, for units of one kind: every line through to `output`,
+// the lines of the runs shifted (with their messages), the lines the second
+// pass shifted put in their place. Stops before line `stop`. False when the
+// file is no longer what the plan read.
+template <BuildPolicy Build, class Unit>
+bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& second,
+                 std::int64_t stop, StreamOutput& output, Dialogs<Build>& dialogs,
+                 std::string_view mark, int& read_error) {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  using Encoder = typename Rules<Build>::Encoder;
+  const auto encoder = [&] {
+    if constexpr (Rules<Build>::kHasEncoding) {
+      return Encoder(planned.layout.encoding);
+    } else {
+      return Encoder();
+    }
+  }();
+  constexpr std::size_t kMaxBytes = Encoder::kMaxBytesPerUnit;
+  const nc_detail::Words<Build> words;
+  LineTexts<Build, Unit> texts(mark);
+  typename Build::Text first;
+  typename Build::Text second_buffer;
+  const auto& runs = planned.plan.runs;
+  std::size_t run = 0;
+  std::size_t replaced = 0;
+  bool same = true;
+
+  // Text in the program's characters, encoded in slices that never split a
+  // surrogate pair.
+  const auto put_text = [&](TextView text) {
+    while (!text.empty()) {
+      std::size_t slice = std::min(text.size(), StreamOutput::kRoomBytes / kMaxBytes);
+      if constexpr (sizeof(Char) == 2) {
+        if (slice < text.size() && text[slice - 1] >= 0xD800 && text[slice - 1] <= 0xDBFF) --slice;
+      }
+      char* const room = output.Room(slice * kMaxBytes);
+      output.Commit(encoder.Encode(text.substr(0, slice), room));
+      text.remove_prefix(slice);
+    }
+  };
+  static constexpr Char kBreak[] = {Char('\r'), Char('\n')};
+  // Units as they are: the file's own bytes, or UTF-16 put back in the
+  // file's byte order.
+  const auto put_units = [&](const Unit* begin, const Unit* end) {
+    if constexpr (sizeof(Unit) == 1) {
+      output.Put(begin, static_cast<std::size_t>(end - begin));
+    } else {
+      put_text(TextView(begin, static_cast<std::size_t>(end - begin)));
+    }
+  };
+  const Unit* copy_begin = nullptr;  // unchanged lines waiting to be copied
+  const Unit* copy_end = nullptr;
+  const auto flush = [&] {
+    if (copy_begin != copy_end) put_units(copy_begin, copy_end);
+    copy_begin = copy_end = nullptr;
+  };
+
+  if (output.Writes()) {
+    const std::string_view bom = encoder.ByteOrderMark();
+    output.Put(bom.data(), bom.size());
+  }
+  WindowedLines<Unit> lines(planned.file.file.Get(), planned.layout.text_begin, planned.layout.size,
+                            planned.layout.Swapped());
+  read_error = lines.Run(
+      [](const char*, std::size_t) {},
+      [&](std::int64_t index, const WindowLine<Unit>& line) {
+        if (index >= stop) return false;
+        if (replaced < second.replaced.size() && second.replaced[replaced].first == index) {
+          if (output.Writes()) {
+            flush();
+            put_text(second.replaced[replaced].second);
+            put_text(TextView(kBreak, 2));
+          }
+          ++replaced;
+          return true;
+        }
+        while (run < runs.size() && runs[run].end <= index) ++run;
+        if (run < runs.size() && runs[run].first <= index) {
+          const auto text = texts.Of(line.start, line.text_end);
+          if (!text) {
+            same = false;
+            return false;
+          }
+          const TextView shifted = ShiftRunLine<Build>(words, *text, runs[run].dx, runs[run].dy,
+                                                       dialogs, first, second_buffer);
+          if (output.Writes()) {
+            flush();
+            put_text(shifted);
+            put_text(TextView(kBreak, 2));
+          }
+          return true;
+        }
+        if (!output.Writes()) return true;
+        if (line.EndsInCrLf()) {
+          if (copy_begin == nullptr) copy_begin = line.start;
+          copy_end = line.next;
+          return true;
+        }
+        flush();
+        put_units(line.start, line.text_end);
+        put_text(TextView(kBreak, 2));
+        return true;
+      },
+      flush);
+  if (read_error != 0) return true;
+  // Cut short, or lines that are not the plan's.
+  if (stop >= planned.plan.lines &&
+      (lines.Lines() != planned.plan.lines ||
+       planned.layout.text_begin + lines.BytesRead() != planned.layout.size))
+    same = false;
+  return same;
+}
+
+}  // namespace streamed_detail
+
+// The subroutine pass over the planned program, then its new content saved
+// over `path` (`over_program`) or to `path` beside it, as the run drivers
+// save the list of lines. Shows and raises what OptimizeSubroutines and the
+// save after it would; gives the number of subroutines, 0 when nothing was
+// saved.
+template <BuildPolicy Build>
+std::int32_t RewriteProgram(const PlannedProgram<Build>& planned, Dialogs<Build>& dialogs,
+                            const std::string& path, bool over_program) {
+  using Rules = streamed_detail::Rules<Build>;
+  const SubroutinePlan<Build>& plan = planned.plan;
+  const nc_detail::Words<Build> words;
+  if (plan.asks) {
+    const int answer =
+        dialogs.MessageDlg(words.question, DialogKind::kConfirmation, DialogButtons::kYesNo, 0);
+    if (answer == kAnswerNo) return 0;
+  }
+  if (plan.count < 1 && !plan.failure) return plan.count;
+
+  SecondPass<Build> second;
+  bool saves = !plan.failure;
+  if (saves) {
+    second = RunSecondPass<Build>(plan, &streamed_detail::RaiseListIndexOf<Build>);
+    saves = second.saves;
+  }
+  FileReplacement file;
+  int create_error = 0;
+  if (saves) {
+    create_error = file.Begin(path, SaveGuard{.replaces = over_program ? &planned.file : nullptr,
+                                              .content_of = &planned.file});
+  }
+  using Kind = streamed_detail::StreamOutput::Kind;
+  const Kind kind = !saves || create_error != 0 ? Kind::kNowhere
+                    : file.InPlace()            ? Kind::kMemory
+                                                : Kind::kFile;
+  streamed_detail::StreamOutput output(&file, kind,
+                                       planned.layout.size >= (std::uint64_t{4} << 20));
+  std::int64_t stop = plan.failure ? plan.failure_line : plan.lines;
+  // With nothing to write, the stream ends after the last line of a run.
+  if (kind == Kind::kNowhere) stop = std::min(stop, plan.runs.empty() ? 0 : plan.runs.back().end);
+  const std::string_view mark = planned.layout.mark;
+  int read_error = 0;
+  bool same = true;
+  if constexpr (Rules::kHasEncoding) {
+    if (planned.layout.Wide())
+      same = streamed_detail::StreamLines<Build, char16_t>(planned, second, stop, output, dialogs,
+                                                           mark, read_error);
+  }
+  if (!planned.layout.Wide())
+    same = streamed_detail::StreamLines<Build, char>(planned, second, stop, output, dialogs, mark,
+                                                     read_error);
+  const auto create_failure = [&](int error) {
+    Raise<EFCreateError>(Rules::CreateFailureMessage(FullPath(path), SystemErrorText(error)));
+  };
+  if (read_error != 0)
+    Raise<EFOpenError>(
+        Rules::OpenFailureMessage(FullPath(planned.path), SystemErrorText(read_error)));
+  if (!same) create_failure(kChangedSinceRead);
+  if (plan.failure) std::rethrow_exception(plan.failure);
+  if (!second.Show(dialogs)) return 0;
+  if (create_error != 0) create_failure(create_error);
+  if (!output.Finish()) Raise<EWriteError>(Rules::WriteFailureMessage());
+  if (kind == Kind::kMemory) {
+    const std::string& content = output.Memory();
+    if (!file.Reserve(content.size())) Raise<EWriteError>(Rules::WriteFailureMessage());
+    constexpr std::size_t kPiece = streamed_detail::StreamOutput::kPieceBytes;
+    for (std::size_t at = 0; at < content.size(); at += kPiece) {
+      const std::size_t part = std::min(content.size() - at, kPiece);
+      if (!file.Write(content.data() + at, part)) Raise<EWriteError>(Rules::WriteFailureMessage());
+    }
+  }
+  int error = 0;
+  switch (file.Commit(error)) {
+    case FileReplacement::Outcome::kDone:
+      break;
+    case FileReplacement::Outcome::kWriteFailure:
+      Raise<EWriteError>(Rules::WriteFailureMessage());
+    case FileReplacement::Outcome::kCreateFailure:
+      create_failure(error);
+  }
+  return plan.count;
+}
+
+}  // namespace orvalen
