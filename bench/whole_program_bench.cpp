@@ -1,9 +1,12 @@
 // Runs both programs over generated part programs the way a user does
 // (`env -u DISPLAY Orvalen FILE </dev/null`: no display, the question closed
-// unanswered, which lets the run go on) and compares them, in the same run,
-// with `cp`, with `cp` followed by an fsync of the copy (`sync FILE`, the same
-// durability as the programs' save) and with a mawk one-liner that shifts
-// every X and Y. Two programs of the given size are generated, in
+// unanswered, which lets the run go on) and compares them, in the same
+// rounds and taking turns with them, with three anchors: `cp`, `cp` followed
+// by an fsync of the copy (`sync FILE`), and the durable replacement that the
+// programs' save is: `cp` to a new name, fsync of the copy, and `mv` over an
+// existing file of the same size (the rename frees the old file's blocks,
+// which a copy to a new name does not). A mawk one-liner that shifts every
+// X and Y runs beside them. Two programs of the given size are generated, in
 // Windows-1252, UTF-8 with mark and UTF-16 LE:
 //   full rewrite  every line inside one of 40 subroutines, so every line is
 //                 shifted in X and Y; the main part only calls them
@@ -12,24 +15,25 @@
 // clock and (cpu s) the user and system time of the child; each run starts
 // from the freshly copied and flushed file and is followed by a sync, so that
 // no run writes back the pages of another. The peak memory is the child's
-// maximum resident set from wait4; this process stays small (it streams the
-// files it generates), so its own image does not count in it. mawk and
-// OrvalenLegacy run on the Windows-1252 file only (the bytes are the text
-// for both), and the mawk figure of a case is the anchor for all three
-// encodings of it. Usage:
+// maximum resident set from wait4, in MiB; this process stays small (it
+// streams the files it generates), so its own image does not count in it.
+// mawk and OrvalenLegacy run on the Windows-1252 file only (the bytes are
+// the text for both), and the mawk figure of a case is the anchor for all
+// three encodings of it. Usage:
 //   whole_program_bench [--megabytes N] [--rounds N] [--folder DIR]
 //                       [--full-rewrite | --untouched]
 //                       [--orvalen PATH] [--legacy PATH]
 //                       [--other-orvalen PATH] [--other-legacy PATH]
-//   whole_program_bench --linearity [--sizes 1,10,100,1000] [...]
+//   whole_program_bench --linearity [--sizes 1,10,100,1000,3222] [...]
 //   whole_program_bench --generate FILE [--untouched] [--utf8 | --utf16] [--megabytes N]
-// --linearity times the full rewrite of the Windows-1252 program by Orvalen
-// at each size and prints the time per megabyte against their median;
-// --generate only writes one program (to profile a run by hand); the
-// --other- programs (another build, say the one before a change) run in the
-// same rounds, one after the other, so that both see the same machine.
-// Every run of a program on a file must write the same bytes as its first,
-// and the other build the same as this one; the benchmark stops otherwise.
+// --megabytes takes any size (3222 is a little over 3 GiB); --linearity
+// times the full rewrite of the Windows-1252 program by both programs at
+// each size, against the durable replacement of the same file; --generate
+// only writes one program (to profile a run by hand); the --other- programs
+// (another build, say the one before a change) run in the same rounds, one
+// after the other, so that both see the same machine. Every run of a program
+// on a file must write the same bytes as its first, and the other build the
+// same as this one; the benchmark stops otherwise.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -314,6 +318,19 @@ Run RunCopy(const std::string& pristine, const std::string& copy, bool flush) {
   return run;
 }
 
+// The durable replacement: a copy under a new name, flushed, renamed over an
+// existing file of the same size.
+Run RunDurable(const std::string& pristine, const std::string& copy, const std::string& target) {
+  FreshCopy(pristine, target);
+  sync();
+  const Run run =
+      Spawn({"sh", "-c", "cp \"$0\" \"$1\" && sync \"$1\" && mv \"$1\" \"$2\"", pristine, copy,
+             target});
+  unlink(target.c_str());
+  sync();
+  return run;
+}
+
 Run RunMawk(const std::string& pristine, const std::string& out) {
   const Run run = Spawn({"mawk", kMawkScript, pristine}, out);
   unlink(out.c_str());
@@ -346,7 +363,7 @@ struct Options {
   std::string generate;
   Case kind = Case::kFullRewrite;
   Encoding encoding = Encoding::kWindows1252;
-  std::vector<std::uint64_t> sizes = {1, 10, 100, 1000};
+  std::vector<std::uint64_t> sizes = {1, 10, 100, 1000, 3222};
 };
 
 Options Parse(int argc, char** argv) {
@@ -401,14 +418,16 @@ Options Parse(int argc, char** argv) {
   return o;
 }
 
+struct Anchors {
+  Run cp, synced, durable, mawk;
+};
+
 void PrintRow(const char* encoding, const char* kind, const char* program, const Run& r,
-              std::uint64_t size, const Run& cp, const Run& synced, const Run* mawk) {
-  char mawk_ratio[16] = "";
-  if (mawk) std::snprintf(mawk_ratio, sizeof mawk_ratio, "%.3f", r.seconds / mawk->seconds);
-  std::printf("%-16s %-13s %-14s %7.3f %7.3f %7.2f %8.2f %7s %7.1f %9.1f %6.2f\n", encoding, kind,
-              program, r.seconds, r.cpu_seconds, r.seconds / cp.seconds, r.seconds / synced.seconds,
-              mawk_ratio, double(size) / 1e6 / r.seconds, r.peak_kib / 1024.0,
-              r.peak_kib * 1024.0 / double(size));
+              std::uint64_t size, const Anchors& a) {
+  std::printf("%-16s %-13s %-14s %7.3f %7.3f %6.2f %7.2f %7.2f %7.3f %7.1f %8.1f\n", encoding,
+              kind, program, r.seconds, r.cpu_seconds, r.seconds / a.cp.seconds,
+              r.seconds / a.synced.seconds, r.seconds / a.durable.seconds,
+              r.seconds / a.mawk.seconds, double(size) / 1e6 / r.seconds, r.peak_kib / 1024.0);
   std::fflush(stdout);
 }
 
@@ -417,21 +436,25 @@ void Table(const Options& o, const std::string& folder) {
   const std::string work = folder + "/program.nc";
   const std::string copy = folder + "/copy.nc";
   const std::string awk_out = folder + "/mawk.out";
-  std::printf("%llu MB programs, median of %d; x cp+fsync = time / (cp, then sync of the copy)\n",
-              static_cast<unsigned long long>(o.megabytes), o.rounds);
-  std::printf("%-16s %-13s %-14s %7s %7s %7s %8s %7s %7s %9s %6s\n", "file", "case", "program",
-              "time s", "cpu s", "x cp", "x cp+fs", "x mawk", "MB/s", "peak MiB", "x size");
+  const std::string target = folder + "/target.nc";
+  std::printf(
+      "%llu MB programs, median of %d; x cp+fs = time / (cp, then sync of the copy); x durable = "
+      "time / (cp to a new name, sync, mv over a file of the same size)\n",
+      static_cast<unsigned long long>(o.megabytes), o.rounds);
+  std::printf("%-16s %-13s %-14s %7s %7s %6s %7s %7s %7s %7s %8s\n", "file", "case", "program",
+              "time s", "cpu s", "x cp", "x cp+fs", "x durab", "x mawk", "MB/s", "peak MiB");
   for (const Case kind : o.cases) {
     Run mawk{};
     for (const Encoding encoding : {Encoding::kWindows1252, Encoding::kUtf8, Encoding::kUtf16Le}) {
       Generate(pristine, kind, encoding, o.megabytes * 1000 * 1000);
       const std::uint64_t size = SizeOf(pristine);
       const bool single_byte = encoding == Encoding::kWindows1252;
-      std::vector<Run> cp, synced, awk, current, legacy, other_current, other_legacy;
+      std::vector<Run> cp, synced, durable, awk, current, legacy, other_current, other_legacy;
       std::optional<std::uint64_t> current_bytes, legacy_bytes;
       for (int round = 0; round < o.rounds; ++round) {
         cp.push_back(RunCopy(pristine, copy, false));
         synced.push_back(RunCopy(pristine, copy, true));
+        durable.push_back(RunDurable(pristine, copy, target));
         // On this machine the first of the programs in a round runs up to
         // twice as long as the same program later in it; the two builds
         // take turns at going first.
@@ -455,18 +478,18 @@ void Table(const Options& o, const std::string& folder) {
         if (single_byte) awk.push_back(RunMawk(pristine, awk_out));
       }
       if (single_byte) mawk = Median(awk);
-      const Run c = Median(cp), s = Median(synced);
+      const Anchors a{Median(cp), Median(synced), Median(durable), mawk};
       const char* name = NameOf(encoding);
-      PrintRow(name, NameOf(kind), "cp", c, size, c, s, &mawk);
-      PrintRow(name, NameOf(kind), "cp + fsync", s, size, c, s, &mawk);
-      if (single_byte) PrintRow(name, NameOf(kind), "mawk", mawk, size, c, s, &mawk);
-      PrintRow(name, NameOf(kind), "Orvalen", Median(current), size, c, s, &mawk);
-      if (single_byte)
-        PrintRow(name, NameOf(kind), "OrvalenLegacy", Median(legacy), size, c, s, &mawk);
+      PrintRow(name, NameOf(kind), "cp", a.cp, size, a);
+      PrintRow(name, NameOf(kind), "cp + fsync", a.synced, size, a);
+      PrintRow(name, NameOf(kind), "durable repl.", a.durable, size, a);
+      if (single_byte) PrintRow(name, NameOf(kind), "mawk", mawk, size, a);
+      PrintRow(name, NameOf(kind), "Orvalen", Median(current), size, a);
+      if (single_byte) PrintRow(name, NameOf(kind), "OrvalenLegacy", Median(legacy), size, a);
       if (!other_current.empty())
-        PrintRow(name, NameOf(kind), "other Orvalen", Median(other_current), size, c, s, &mawk);
+        PrintRow(name, NameOf(kind), "other Orvalen", Median(other_current), size, a);
       if (!other_legacy.empty())
-        PrintRow(name, NameOf(kind), "other Legacy", Median(other_legacy), size, c, s, &mawk);
+        PrintRow(name, NameOf(kind), "other Legacy", Median(other_legacy), size, a);
       unlink(pristine.c_str());
       unlink(work.c_str());
     }
@@ -477,38 +500,31 @@ void Linearity(const Options& o, const std::string& folder) {
   const std::string pristine = folder + "/pristine.nc";
   const std::string work = folder + "/program.nc";
   const std::string copy = folder + "/copy.nc";
-  struct Point {
-    std::uint64_t megabytes;
-    Run run, synced;
-  };
-  std::vector<Point> points;
+  const std::string target = folder + "/target.nc";
+  std::printf(
+      "full rewrite, Windows-1252, median of %d; x durable = time / (cp to a new name, sync, mv "
+      "over a file of the same size) of the same file\n",
+      o.rounds);
+  std::printf("%8s %-14s %9s %9s %9s %9s\n", "MB", "program", "time s", "durable s", "x durable",
+              "peak MiB");
   for (const std::uint64_t mb : o.sizes) {
     Generate(pristine, Case::kFullRewrite, Encoding::kWindows1252, mb * 1000 * 1000);
-    std::vector<Run> runs, synced;
-    std::optional<std::uint64_t> bytes;
+    std::vector<Run> current, legacy, durable;
+    std::optional<std::uint64_t> current_bytes, legacy_bytes;
     for (int round = 0; round < o.rounds; ++round) {
-      synced.push_back(RunCopy(pristine, copy, true));
-      runs.push_back(RunProgram(o.orvalen, pristine, work, bytes));
+      durable.push_back(RunDurable(pristine, copy, target));
+      current.push_back(RunProgram(o.orvalen, pristine, work, current_bytes));
+      legacy.push_back(RunProgram(o.legacy, pristine, work, legacy_bytes));
     }
-    points.push_back({mb, Median(runs), Median(synced)});
+    const Run d = Median(durable);
+    for (const auto& [name, runs] : {std::pair{"Orvalen", &current}, {"OrvalenLegacy", &legacy}}) {
+      const Run r = Median(*runs);
+      std::printf("%8llu %-14s %9.3f %9.3f %9.2f %9.1f\n", static_cast<unsigned long long>(mb),
+                  name, r.seconds, d.seconds, r.seconds / d.seconds, r.peak_kib / 1024.0);
+    }
+    std::fflush(stdout);
     unlink(pristine.c_str());
     unlink(work.c_str());
-  }
-  std::vector<double> per_mb;
-  for (const Point& p : points) per_mb.push_back(p.run.seconds / double(p.megabytes));
-  std::vector<double> sorted = per_mb;
-  std::sort(sorted.begin(), sorted.end());
-  const double median = sorted[sorted.size() / 2];
-  std::printf("full rewrite, Windows-1252, Orvalen, median of %d\n", o.rounds);
-  std::printf("%8s %9s %10s %11s %9s %9s\n", "MB", "time s", "ms per MB", "vs median", "x cp+fs",
-              "peak/size");
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const Point& p = points[i];
-    std::printf("%8llu %9.3f %10.2f %+10.0f%% %9.2f %9.2f\n",
-                static_cast<unsigned long long>(p.megabytes), p.run.seconds, per_mb[i] * 1e3,
-                (per_mb[i] / median - 1) * 100, p.run.seconds / p.synced.seconds,
-                p.run.peak_kib * 1024.0 / (double(p.megabytes) * 1e6));
-    std::fflush(stdout);
   }
 }
 

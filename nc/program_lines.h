@@ -4,7 +4,7 @@
 
 #include <concepts>
 #include <cstdint>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 namespace orvalen {
@@ -39,8 +39,9 @@ void RunOnTwoThreads(const Work& work) {
   std::thread helper;
   try {
     helper = std::thread(work);
-  } catch (const std::system_error&) {
-    // This thread does every part.
+  } catch (const std::exception&) {
+    // No thread to be had (std::system_error, or std::bad_alloc for its
+    // stack or state): this thread does every part, as it would alone.
   }
   work();
   if (helper.joinable()) helper.join();

@@ -80,6 +80,32 @@ TEST(Faults, AtTheMachineEndInTheReportWithTheProgramUnchanged) {
   }
 }
 
+// A report that cannot have the memory for its text still reaches the user,
+// made on the stack.
+TEST(Faults, AReportWithoutMemoryIsStillShown) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the shim would bypass the sanitizer's allocator";
+#endif
+  for (const Program& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    ScratchFolder folder;
+    const std::string part = folder / "part.nc";
+    WriteBytes(part, kCallOnFirstLine);
+    RunOptions options;
+    options.environment = {"LD_PRELOAD=" ORVALEN_NO_MEMORY_SHIM};
+    const RunResult run = RunProgram(program.path, {part}, options);
+    EXPECT_EQ(1, run.exit_status) << run.errors;
+    const std::string first =
+        "Exception EStringListError in Modul " + std::string(program.name) + " bei ";
+    EXPECT_NE(std::string::npos, run.errors.find(first)) << run.errors;
+    EXPECT_TRUE(run.errors.ends_with(program.path == kOrvalen
+                                         ? "Listenindex außerhalb des gültigen Bereichs (-2).\n"
+                                         : "List index out of bounds (-2).\n"))
+        << run.errors;
+    EXPECT_EQ(kCallOnFirstLine, ReadBytes(part));
+  }
+}
+
 // The question is open while the file is removed, replaced or edited; the
 // result must not go over (or bring back) what is there now.
 TEST(Faults, AProgramChangedWhileTheQuestionIsOpenIsNotOverwritten) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,8 +107,11 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     close(err[0]);
   }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  // Of the wrapper and of the children it waited for, the program among them.
+  result.peak_kib = usage.ru_maxrss;
   // timeout gives 124 and above when it had to kill the program, or 128 +
   // the signal that ended it.
   result.exit_status = WIFEXITED(status) && WEXITSTATUS(status) < 124 ? WEXITSTATUS(status) : -1;

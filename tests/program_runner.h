@@ -15,6 +15,7 @@ namespace orvalen::testing {
 struct RunResult {
   int exit_status = -1;  // -1 when it did not end normally
   std::string errors;    // standard error
+  long peak_kib = 0;     // the largest resident set of the program (and its wrapper)
 };
 
 // Another user to run as: user and group ids, and the only supplementary groups.

@@ -14,25 +14,33 @@ namespace {
 // other control character but tab is shown escaped (ESC as "\x1b", the 8-bit
 // controls as "\u009b"), so that a path or a line of a part program cannot
 // set the terminal's title, clear it or worse.
-std::string Visible(std::string_view text) {
+// Hands the shown form of the text to put(piece), piece by piece.
+template <class Put>
+void PutVisible(std::string_view text, Put&& put) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string shown;
-  shown.reserve(text.size() + 1);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c == '\r') {
-      shown += '\n';
+      put("\n");
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) {
-      shown.append("\\x").append(1, kHex[c >> 4]).append(1, kHex[c & 0xf]);
+      const char escaped[] = {'\\', 'x', kHex[c >> 4], kHex[c & 0xf]};
+      put(std::string_view(escaped, 4));
     } else if (c == 0xc2 && i + 1 < text.size() && (text[i + 1] & 0xe0) == 0x80) {
       // U+0080 to U+009F, the 8-bit controls (CSI, OSC...) in UTF-8.
       const auto low = static_cast<unsigned char>(text[++i]);
-      shown.append("\\u00").append(1, kHex[low >> 4]).append(1, kHex[low & 0xf]);
+      const char escaped[] = {'\\', 'u', '0', '0', kHex[low >> 4], kHex[low & 0xf]};
+      put(std::string_view(escaped, 6));
     } else {
-      shown += static_cast<char>(c);
+      put(text.substr(i, 1));
     }
   }
+}
+
+std::string Visible(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size() + 1);
+  PutVisible(text, [&](std::string_view piece) { shown += piece; });
   return shown;
 }
 
@@ -111,6 +119,29 @@ ConsoleInterface::LineRead ConsoleInterface::ReadLine(std::string& line) {
       return LineRead::kTooLong;
     }
   }
+}
+
+void ConsoleInterface::ShowReportWithoutMemory(std::string_view caption,
+                                               std::string_view text) noexcept {
+  char buffer[512];
+  std::size_t used = 0;
+  char last = '\n';
+  const auto put = [&](std::string_view piece) {
+    for (const char c : piece) {
+      if (used == sizeof buffer) {
+        Write(std::string_view(buffer, used));
+        used = 0;
+      }
+      buffer[used++] = c;
+      last = c;
+    }
+  };
+  put("[");
+  PutVisible(caption, put);
+  put("]\n");
+  PutVisible(text, put);
+  if (last != '\n') put("\n");
+  Write(std::string_view(buffer, used));
 }
 
 void ConsoleInterface::Write(std::string_view text) {

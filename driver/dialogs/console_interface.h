@@ -32,6 +32,9 @@ class ConsoleInterface : public UserInterface {
   ConsoleInterface(int input_fd, int output_fd, bool interactive);
 
   int Show(WindowKind kind, std::string_view caption, std::string_view text) override;
+  // Shows a report as Show does, allocating nothing: for when there is no
+  // memory left.
+  void ShowReportWithoutMemory(std::string_view caption, std::string_view text) noexcept;
 
  private:
   enum class LineRead { kLine, kTooLong, kEnd };

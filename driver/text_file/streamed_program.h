@@ -27,8 +27,10 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -340,17 +342,192 @@ class StreamOutput {
   bool failed_ = false;
 };
 
-// The second read, for units of one kind: every line through to `output`,
-// the lines of the runs shifted (with their messages), the lines the second
-// pass shifted put in their place. Stops before line `stop`. False when the
-// file is no longer what the plan read.
+// Where a quiet worker puts the bytes of its lines: a buffer of its own,
+// which only grows.
+class ByteSink {
+ public:
+  explicit ByteSink(bool writes) : writes_(writes) {}
+  bool Writes() const { return writes_; }
+  char* Room(std::size_t bytes) {
+    if (capacity_ - used_ < bytes) {
+      const std::size_t capacity = std::max(2 * capacity_, used_ + bytes);
+      auto grown = std::make_unique_for_overwrite<char[]>(capacity);  // bad_alloc: the caller's
+      if (used_ != 0) std::memcpy(grown.get(), bytes_.get(), used_);
+      bytes_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return bytes_.get() + used_;
+  }
+  void Commit(char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
+  void Put(const char* data, std::size_t size) {
+    char* const room = Room(size);
+    if (size != 0) std::memcpy(room, data, size);
+    Commit(room + size);
+  }
+  const char* Data() const { return bytes_.get(); }
+  std::size_t Size() const { return used_; }
+  void Clear() { used_ = 0; }
+
+ private:
+  bool writes_;
+  std::unique_ptr<char[]> bytes_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+};
+
+// The lines of one window as the stream deals with them: each line through
+// to a sink, the lines of the runs shifted, the lines the second pass
+// shifted put in their place, unchanged lines that end in CR LF copied as
+// they lie.
+template <BuildPolicy Build, class Unit>
+class LineEmitter {
+  using Char = typename Build::Char;
+  using TextView = typename Build::TextView;
+  using Encoder = typename Rules<Build>::Encoder;
+
+ public:
+  struct Line {
+    std::int64_t index;
+    WindowLine<Unit> place;
+  };
+
+  LineEmitter(const PlannedProgram<Build>& planned, const SecondPass<Build>& second,
+              const Encoder& encoder, std::string_view mark)
+      : runs_(planned.plan.runs), replaced_(second.replaced), encoder_(encoder), texts_(mark) {}
+
+  // Puts lines to `sink`, in order. With dialogs, every line, with the
+  // messages and failures of its shift; without (quietly, on any thread),
+  // up to the first line whose shift needs a word to the user or fails.
+  // Gives the number of lines put; `changed` is set when a line no longer
+  // decodes (the file is not what the plan read).
+  template <class Sink>
+  std::size_t Emit(std::span<const Line> lines, Sink& sink, Dialogs<Build>* dialogs,
+                   bool& changed) {
+    if (lines.empty()) return 0;
+    std::size_t run = static_cast<std::size_t>(
+        std::upper_bound(runs_.begin(), runs_.end(), lines.front().index,
+                         [](std::int64_t i, const nc_detail::ShiftRun& r) { return i < r.end; }) -
+        runs_.begin());
+    std::size_t replaced = static_cast<std::size_t>(
+        std::lower_bound(replaced_.begin(), replaced_.end(), lines.front().index,
+                         [](const auto& r, std::int64_t i) { return r.first < i; }) -
+        replaced_.begin());
+    const Unit* copy_begin = nullptr;  // unchanged lines waiting to be copied
+    const Unit* copy_end = nullptr;
+    const auto flush = [&] {
+      if (copy_begin != copy_end) PutUnits(copy_begin, copy_end, sink);
+      copy_begin = copy_end = nullptr;
+    };
+    std::size_t done = 0;
+    for (; done < lines.size(); ++done) {
+      const std::int64_t index = lines[done].index;
+      const WindowLine<Unit>& line = lines[done].place;
+      if (replaced < replaced_.size() && replaced_[replaced].first == index) {
+        if (sink.Writes()) {
+          flush();
+          PutText(replaced_[replaced].second, sink);
+          PutText(TextView(kBreak, 2), sink);
+        }
+        ++replaced;
+        continue;
+      }
+      while (run < runs_.size() && runs_[run].end <= index) ++run;
+      if (run < runs_.size() && runs_[run].first <= index) {
+        const auto text = texts_.Of(line.start, line.text_end);
+        if (!text) {
+          changed = true;
+          break;
+        }
+        const nc_detail::ShiftRun& r = runs_[run];
+        std::optional<TextView> shifted;
+        if (dialogs != nullptr) {
+          shifted = ShiftRunLine<Build>(words_, *text, r.dx, r.dy, *dialogs, first_, second_);
+        } else {
+          shifted = nc_detail::ShiftTextQuietly<Build>(words_, *text, r.dx, r.dy, first_);
+          if (!shifted) break;
+        }
+        if (sink.Writes()) {
+          flush();
+          PutText(*shifted, sink);
+          PutText(TextView(kBreak, 2), sink);
+        }
+        continue;
+      }
+      if (!sink.Writes()) continue;
+      if (line.EndsInCrLf()) {
+        if (copy_begin == nullptr) copy_begin = line.start;
+        copy_end = line.next;
+        continue;
+      }
+      flush();
+      PutUnits(line.start, line.text_end, sink);
+      PutText(TextView(kBreak, 2), sink);
+    }
+    flush();
+    return done;
+  }
+
+  // Whether any of the lines is one of a run.
+  bool AnyShifted(std::span<const Line> lines) const {
+    if (lines.empty()) return false;
+    const auto run =
+        std::upper_bound(runs_.begin(), runs_.end(), lines.front().index,
+                         [](std::int64_t i, const nc_detail::ShiftRun& r) { return i < r.end; });
+    return run != runs_.end() && run->first <= lines.back().index;
+  }
+
+ private:
+  static constexpr Char kBreak[] = {Char('\r'), Char('\n')};
+  static constexpr std::size_t kMaxBytes = Encoder::kMaxBytesPerUnit;
+  static constexpr std::size_t kSliceUnits = std::size_t{1} << 14;
+
+  // Text in the program's characters, encoded in slices that never split a
+  // surrogate pair.
+  template <class Sink>
+  void PutText(TextView text, Sink& sink) {
+    while (!text.empty()) {
+      std::size_t slice = std::min(text.size(), kSliceUnits);
+      if constexpr (sizeof(Char) == 2) {
+        if (slice < text.size() && text[slice - 1] >= 0xD800 && text[slice - 1] <= 0xDBFF) --slice;
+      }
+      char* const room = sink.Room(slice * kMaxBytes);
+      sink.Commit(encoder_.Encode(text.substr(0, slice), room));
+      text.remove_prefix(slice);
+    }
+  }
+  // Units as they are: the file's own bytes, or UTF-16 put back in the
+  // file's byte order.
+  template <class Sink>
+  void PutUnits(const Unit* begin, const Unit* end, Sink& sink) {
+    if constexpr (sizeof(Unit) == 1) {
+      sink.Put(begin, static_cast<std::size_t>(end - begin));
+    } else {
+      PutText(TextView(begin, static_cast<std::size_t>(end - begin)), sink);
+    }
+  }
+
+  const std::vector<nc_detail::ShiftRun>& runs_;
+  const std::vector<std::pair<std::int64_t, typename Build::Text>>& replaced_;
+  const Encoder& encoder_;
+  const nc_detail::Words<Build> words_;
+  LineTexts<Build, Unit> texts_;
+  typename Build::Text first_;
+  typename Build::Text second_;
+};
+
+// The second read, for units of one kind: every line through to `output`
+// (LineEmitter), window by window. A window with many lines to shift is
+// shifted on two threads: a second thread takes its later half quietly
+// while this one does the earlier half; then this one goes on, in order,
+// from wherever either half stopped, with the messages and failures that
+// one thread alone would give. Stops before line `stop`. False when the file
+// is no longer what the plan read.
 template <BuildPolicy Build, class Unit>
 bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& second,
                  std::int64_t stop, StreamOutput& output, Dialogs<Build>& dialogs,
                  std::string_view mark, int& read_error) {
-  using Char = typename Build::Char;
-  using TextView = typename Build::TextView;
   using Encoder = typename Rules<Build>::Encoder;
+  using Emitter = LineEmitter<Build, Unit>;
   const auto encoder = [&] {
     if constexpr (Rules<Build>::kHasEncoding) {
       return Encoder(planned.layout.encoding);
@@ -358,44 +535,61 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
       return Encoder();
     }
   }();
-  constexpr std::size_t kMaxBytes = Encoder::kMaxBytesPerUnit;
-  const nc_detail::Words<Build> words;
-  LineTexts<Build, Unit> texts(mark);
-  typename Build::Text first;
-  typename Build::Text second_buffer;
-  const auto& runs = planned.plan.runs;
-  std::size_t run = 0;
-  std::size_t replaced = 0;
-  bool same = true;
+  Emitter here(planned, second, encoder, mark);
+  std::optional<Emitter> there;  // the second thread's
+  ByteSink there_bytes(output.Writes());
+  std::vector<typename Emitter::Line> window;
+  bool changed = false;
+  constexpr std::size_t kLinesWorthTwoThreads = 4096;
 
-  // Text in the program's characters, encoded in slices that never split a
-  // surrogate pair.
-  const auto put_text = [&](TextView text) {
-    while (!text.empty()) {
-      std::size_t slice = std::min(text.size(), StreamOutput::kRoomBytes / kMaxBytes);
-      if constexpr (sizeof(Char) == 2) {
-        if (slice < text.size() && text[slice - 1] >= 0xD800 && text[slice - 1] <= 0xDBFF) --slice;
+  const auto emit_window = [&] {
+    if (changed || window.empty()) {
+      window.clear();
+      return;
+    }
+    const std::span<const typename Emitter::Line> all(window);
+    std::size_t split = all.size();
+    std::size_t there_done = 0;
+    bool there_changed = false;
+    if (all.size() >= kLinesWorthTwoThreads && here.AnyShifted(all)) {
+      split = all.size() / 2;
+      if (!there) there.emplace(planned, second, encoder, mark);
+      there_bytes.Clear();
+      const auto later = all.subspan(split);
+      const auto work = [&]() noexcept {
+        try {
+          there_done = there->Emit(later, there_bytes, nullptr, there_changed);
+        } catch (...) {
+          there_done = 0;  // done again below, in order
+          there_bytes.Clear();
+        }
+      };
+      std::thread helper;
+      try {
+        helper = std::thread(work);
+      } catch (const std::exception&) {
+        // No second thread: this one does the later half itself, below.
       }
-      char* const room = output.Room(slice * kMaxBytes);
-      output.Commit(encoder.Encode(text.substr(0, slice), room));
-      text.remove_prefix(slice);
-    }
-  };
-  static constexpr Char kBreak[] = {Char('\r'), Char('\n')};
-  // Units as they are: the file's own bytes, or UTF-16 put back in the
-  // file's byte order.
-  const auto put_units = [&](const Unit* begin, const Unit* end) {
-    if constexpr (sizeof(Unit) == 1) {
-      output.Put(begin, static_cast<std::size_t>(end - begin));
+      // Whatever this thread meets, the second one is waited for.
+      struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+          if (thread.joinable()) thread.join();
+        }
+      } joiner{helper};
+      std::size_t here_done = here.Emit(all.first(split), output, nullptr, changed);
+      if (!changed) here.Emit(all.first(split).subspan(here_done), output, &dialogs, changed);
+      if (helper.joinable()) helper.join();
+      if (changed) return;
+      if (there_changed) there_done = 0;
+      output.Put(there_bytes.Data(), there_bytes.Size());
+      here_done = there_done;
+      here.Emit(later.subspan(here_done), output, &dialogs, changed);
     } else {
-      put_text(TextView(begin, static_cast<std::size_t>(end - begin)));
+      const std::size_t done = here.Emit(all, output, nullptr, changed);
+      if (!changed) here.Emit(all.subspan(done), output, &dialogs, changed);
     }
-  };
-  const Unit* copy_begin = nullptr;  // unchanged lines waiting to be copied
-  const Unit* copy_end = nullptr;
-  const auto flush = [&] {
-    if (copy_begin != copy_end) put_units(copy_begin, copy_end);
-    copy_begin = copy_end = nullptr;
+    window.clear();
   };
 
   if (output.Writes()) {
@@ -404,54 +598,24 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
   }
   WindowedLines<Unit> lines(planned.file.file.Get(), planned.layout.text_begin, planned.layout.size,
                             planned.layout.Swapped());
-  read_error = lines.Run(
-      [](const char*, std::size_t) {},
-      [&](std::int64_t index, const WindowLine<Unit>& line) {
-        if (index >= stop) return false;
-        if (replaced < second.replaced.size() && second.replaced[replaced].first == index) {
-          if (output.Writes()) {
-            flush();
-            put_text(second.replaced[replaced].second);
-            put_text(TextView(kBreak, 2));
-          }
-          ++replaced;
-          return true;
-        }
-        while (run < runs.size() && runs[run].end <= index) ++run;
-        if (run < runs.size() && runs[run].first <= index) {
-          const auto text = texts.Of(line.start, line.text_end);
-          if (!text) {
-            same = false;
-            return false;
-          }
-          const TextView shifted = ShiftRunLine<Build>(words, *text, runs[run].dx, runs[run].dy,
-                                                       dialogs, first, second_buffer);
-          if (output.Writes()) {
-            flush();
-            put_text(shifted);
-            put_text(TextView(kBreak, 2));
-          }
-          return true;
-        }
-        if (!output.Writes()) return true;
-        if (line.EndsInCrLf()) {
-          if (copy_begin == nullptr) copy_begin = line.start;
-          copy_end = line.next;
-          return true;
-        }
-        flush();
-        put_units(line.start, line.text_end);
-        put_text(TextView(kBreak, 2));
-        return true;
-      },
-      flush);
+  read_error = lines.Run([](const char*, std::size_t) {},
+                         [&](std::int64_t index, const WindowLine<Unit>& line) {
+                           if (index >= stop) return false;
+                           try {
+                             window.push_back({index, line});
+                           } catch (const std::bad_alloc&) {
+                             RaiseOutOfMemory();
+                           }
+                           return true;
+                         },
+                         emit_window);
   if (read_error != 0) return true;
   // Cut short, or lines that are not the plan's.
   if (stop >= planned.plan.lines &&
       (lines.Lines() != planned.plan.lines ||
        planned.layout.text_begin + lines.BytesRead() != planned.layout.size))
-    same = false;
-  return same;
+    changed = true;
+  return !changed;
 }
 
 }  // namespace streamed_detail

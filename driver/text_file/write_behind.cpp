@@ -8,7 +8,7 @@ WriteBehind::WriteBehind(FileReplacement& file, bool second_thread) : file_(file
   if (!second_thread) return;
   try {
     writer_ = std::thread([this] { WriteBlocks(); });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // no thread to be had: std::system_error or std::bad_alloc
     // Written at once, then.
   }
 }
