@@ -80,6 +80,32 @@ TEST(Faults, AtTheMachineEndInTheReportWithTheProgramUnchanged) {
   }
 }
 
+// A program with a second hard link is written in place, once its whole new
+// content stands ready: in an unnamed file of this user, or, where none can
+// be made, in memory. Both names then show the rewrite.
+TEST(Faults, AProgramWrittenInPlaceIsMadeWholeFirst) {
+  const char* const settings[] = {"ORVALEN_FAULT_NONE=1", "ORVALEN_FAULT_CREATE_ERRNO=28"};
+  for (const Program& program : kPrograms) {
+    for (const char* setting : settings) {
+      SCOPED_TRACE(std::string(program.name) + ": " + setting);
+      ScratchFolder folder;
+      const std::string part = folder / "part.nc", other = folder / "other.nc";
+      WriteBytes(part, kProgram);
+      ASSERT_EQ(0, link(part.c_str(), other.c_str()));
+      struct stat before {};
+      ASSERT_EQ(0, stat(part.c_str(), &before));
+      const RunResult run = RunProgram(program.path, {part}, WithFault(setting));
+      EXPECT_EQ(0, run.exit_status) << run.errors;
+      struct stat after {};
+      ASSERT_EQ(0, stat(part.c_str(), &after));
+      EXPECT_EQ(before.st_ino, after.st_ino);
+      EXPECT_EQ(kRewritten, ReadBytes(part));
+      EXPECT_EQ(kRewritten, ReadBytes(other));
+      EXPECT_EQ((std::vector<std::string>{"other.nc", "part.nc"}), FolderNames(folder.Path()));
+    }
+  }
+}
+
 // A report that cannot have the memory for its text still reaches the user,
 // made on the stack.
 TEST(Faults, AReportWithoutMemoryIsStillShown) {

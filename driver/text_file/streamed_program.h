@@ -18,10 +18,14 @@
 // program untouched.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -265,18 +269,26 @@ PlannedProgram<Build> PlanProgram(const std::string& path) {
 
 namespace streamed_detail {
 
-// Where the new content goes: a file through a writing thread, memory (for
-// a target written in place, which must not be written while it is read),
-// or nowhere (when nothing will be saved). A failed write makes it nowhere
-// and is told at the end.
+// Where the new content goes: a file through a writing thread; a staging
+// place, for a target written in place, which must not be written while it
+// is still read (an unnamed temporary file of this user alone in TMPDIR or
+// /tmp, or memory where none can be made); or nowhere (when nothing will be
+// saved). A failed write makes it nowhere and is told at the end.
 class StreamOutput {
  public:
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   static constexpr std::size_t kRoomBytes = std::size_t{1} << 16;  // what Room gives at most
 
-  enum class Kind { kFile, kMemory, kNowhere };
+  enum class Kind { kFile, kStaged, kNowhere };
   StreamOutput(FileReplacement* file, Kind kind, bool second_thread) : kind_(kind) {
     if (kind_ == Kind::kNowhere) return;
+    if (kind_ == Kind::kStaged) {
+      const char* folder = std::getenv("TMPDIR");
+      if (folder == nullptr || *folder != '/') folder = "/tmp";
+      staging_ = UniqueFd(open(folder, O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600));
+      if (!staging_)
+        staging_ = UniqueFd(open("/tmp", O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600));
+    }
     try {
       buffers_ = std::make_unique_for_overwrite<char[]>(2 * (kPieceBytes + kRoomBytes));
     } catch (const std::bad_alloc&) {
@@ -312,19 +324,51 @@ class StreamOutput {
     if (writer_ && !writer_->Finish()) failed_ = true;
     return !failed_;
   }
-  const std::string& Memory() const { return memory_; }
+  // Writes the staged content to `file` (in place), after reserving room
+  // for it; false when a write fails.
+  bool WriteStagedTo(FileReplacement& file) {
+    if (!file.Reserve(staged_)) return false;
+    if (!static_cast<bool>(staging_)) {
+      for (std::size_t at = 0; at < memory_.size(); at += kPieceBytes) {
+        if (!file.Write(memory_.data() + at, std::min(memory_.size() - at, kPieceBytes)))
+          return false;
+      }
+      return true;
+    }
+    char* const piece = buffers_.get();
+    for (std::uint64_t at = 0; at < staged_;) {
+      const std::int64_t got = ReadAt(staging_.Get(), piece, kPieceBytes, at);
+      if (got <= 0 || !file.Write(piece, static_cast<std::size_t>(got))) return false;
+      at += static_cast<std::uint64_t>(got);
+    }
+    return true;
+  }
 
  private:
   void HandOver() {
     if (end_ == out_) return;
     const std::size_t size = static_cast<std::size_t>(end_ - out_);
-    if (kind_ == Kind::kMemory) {
-      try {
-        memory_.append(out_, size);
-      } catch (const std::bad_alloc&) {
-        RaiseOutOfMemory();
-      }
+    if (kind_ == Kind::kStaged) {
       end_ = out_;
+      if (failed_) return;
+      if (static_cast<bool>(staging_)) {
+        for (std::size_t done = 0; done < size;) {
+          const ssize_t put = write(staging_.Get(), out_ + done, size - done);
+          if (put < 0 && errno == EINTR) continue;
+          if (put <= 0) {
+            failed_ = true;
+            return;
+          }
+          done += static_cast<std::size_t>(put);
+        }
+      } else {
+        try {
+          memory_.append(out_, size);
+        } catch (const std::bad_alloc&) {
+          RaiseOutOfMemory();
+        }
+      }
+      staged_ += size;
       return;
     }
     if (!writer_->Write(out_, size)) failed_ = true;
@@ -338,7 +382,9 @@ class StreamOutput {
   char* out_ = nullptr;  // the piece being filled
   char* end_ = nullptr;
   std::optional<WriteBehind> writer_;
+  UniqueFd staging_;
   std::string memory_;
+  std::uint64_t staged_ = 0;
   bool failed_ = false;
 };
 
@@ -652,7 +698,7 @@ std::int32_t RewriteProgram(const PlannedProgram<Build>& planned, Dialogs<Build>
   }
   using Kind = streamed_detail::StreamOutput::Kind;
   const Kind kind = !saves || create_error != 0 ? Kind::kNowhere
-                    : file.InPlace()            ? Kind::kMemory
+                    : file.InPlace()            ? Kind::kStaged
                                                 : Kind::kFile;
   streamed_detail::StreamOutput output(&file, kind,
                                        planned.layout.size >= (std::uint64_t{4} << 20));
@@ -681,15 +727,8 @@ std::int32_t RewriteProgram(const PlannedProgram<Build>& planned, Dialogs<Build>
   if (!second.Show(dialogs)) return 0;
   if (create_error != 0) create_failure(create_error);
   if (!output.Finish()) Raise<EWriteError>(Rules::WriteFailureMessage());
-  if (kind == Kind::kMemory) {
-    const std::string& content = output.Memory();
-    if (!file.Reserve(content.size())) Raise<EWriteError>(Rules::WriteFailureMessage());
-    constexpr std::size_t kPiece = streamed_detail::StreamOutput::kPieceBytes;
-    for (std::size_t at = 0; at < content.size(); at += kPiece) {
-      const std::size_t part = std::min(content.size() - at, kPiece);
-      if (!file.Write(content.data() + at, part)) Raise<EWriteError>(Rules::WriteFailureMessage());
-    }
-  }
+  if (kind == Kind::kStaged && !output.WriteStagedTo(file))
+    Raise<EWriteError>(Rules::WriteFailureMessage());
   int error = 0;
   switch (file.Commit(error)) {
     case FileReplacement::Outcome::kDone:
