@@ -178,9 +178,22 @@ void PlanLines(const std::string& path, PlannedProgram<Build>& planned, std::str
   // "SUBCALL" is looked for in the units, which hold it exactly where the
   // text does: a code page byte or a UTF-16 unit is one character, and no
   // byte of a UTF-8 sequence is ASCII.
+  // It is looked for once from a line on to the end of the window, not in
+  // every line: in a large main part it is rare.
   static constexpr Unit kCall[] = {'S', 'U', 'B', 'C', 'A', 'L', 'L'};
-  const auto holds_call = [](const Unit* begin, const Unit* end) {
-    return std::search(begin, end, std::begin(kCall), std::end(kCall)) != end;
+  const Unit* call_at = nullptr;  // the next one in this window, or its end
+  const auto holds_call = [&](const WindowLine<Unit>& line) {
+    if (call_at == nullptr || call_at < line.start) {
+      if constexpr (sizeof(Unit) == 1) {
+        const void* found =
+            memmem(line.start, static_cast<std::size_t>(line.loaded_end - line.start), kCall,
+                   sizeof kCall);
+        call_at = found != nullptr ? static_cast<const Unit*>(found) : line.loaded_end;
+      } else {
+        call_at = std::search(line.start, line.loaded_end, std::begin(kCall), std::end(kCall));
+      }
+    }
+    return call_at < line.text_end;
   };
   const int error = lines.Run(
       check_bytes,
@@ -192,7 +205,7 @@ void PlanLines(const std::string& path, PlannedProgram<Build>& planned, std::str
                 : static_cast<unsigned>(static_cast<std::make_unsigned_t<Unit>>(line.start[0]));
         const bool needed = planner.Searching() ||
                             SubroutinePlanner<Build>::MayStartKeyword(lead) ||
-                            (planner.InMainPart() && holds_call(line.start, line.text_end));
+                            (planner.InMainPart() && holds_call(line));
         if (needed) {
           planner.PlainLines(plain_from, index);
           plain_from = index + 1;
@@ -220,7 +233,7 @@ void PlanLines(const std::string& path, PlannedProgram<Build>& planned, std::str
         offset += units * sizeof(Unit);
         return true;
       },
-      [] {});
+      [&] { call_at = nullptr; });
   if (error != 0) read_failure(error);
   planner.PlainLines(plain_from, lines.Lines());
   if (check && !checker.Finish(checked))

@@ -46,7 +46,8 @@ template <class Unit>
 struct WindowLine {
   const Unit* start;
   const Unit* text_end;
-  const Unit* next;  // the start of the next line
+  const Unit* next;        // the start of the next line
+  const Unit* loaded_end;  // the end of what the window holds, this line and those after it
   bool EndsInCrLf() const {
     return next - text_end == 2 && text_end[0] == Unit('\r') && text_end[1] == Unit('\n');
   }
@@ -121,7 +122,7 @@ class WindowedLines {
         ForEachStartAfterBreak(text, indexed, to, [&](std::size_t start) {
           if (!going) return;
           going = line(index_++, WindowLine<Unit>{text + first, text + LineEnd(text, first, start),
-                                                  text + start});
+                                                  text + start, text + have});
           first = start;
         });
         indexed = to;
@@ -131,8 +132,8 @@ class WindowedLines {
         return 0;
       }
       if (at_end && first < have) {
-        line(index_++,
-             WindowLine<Unit>{text + first, text + LineEnd(text, first, have), text + have});
+        line(index_++, WindowLine<Unit>{text + first, text + LineEnd(text, first, have),
+                                        text + have, text + have});
         first = have;
       }
     }
