@@ -401,6 +401,10 @@ class StreamOutput {
   bool failed_ = false;
 };
 
+// A window with fewer lines is shifted on one thread (a test sets fewer, to
+// split windows of a few lines).
+inline std::size_t g_lines_worth_two_threads = 4096;
+
 // Where a quiet worker puts the bytes of its lines: a buffer of its own,
 // which only grows.
 class ByteSink {
@@ -599,7 +603,6 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
   ByteSink there_bytes(output.Writes());
   std::vector<typename Emitter::Line> window;
   bool changed = false;
-  constexpr std::size_t kLinesWorthTwoThreads = 4096;
 
   const auto emit_window = [&] {
     if (changed || window.empty()) {
@@ -610,7 +613,7 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
     std::size_t split = all.size();
     std::size_t there_done = 0;
     bool there_changed = false;
-    if (all.size() >= kLinesWorthTwoThreads && here.AnyShifted(all)) {
+    if (all.size() >= g_lines_worth_two_threads && here.AnyShifted(all)) {
       split = all.size() / 2;
       if (!there) there.emplace(planned, second, encoder, mark);
       there_bytes.Clear();
