@@ -643,7 +643,10 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
       if (!changed) here.Emit(all.first(split).subspan(here_done), output, &dialogs, changed);
       if (helper.joinable()) helper.join();
       if (changed) return;
-      if (there_changed) there_done = 0;
+      if (there_changed) {
+        there_done = 0;  // this thread meets the same line below
+        there_bytes.Clear();
+      }
       output.Put(there_bytes.Data(), there_bytes.Size());
       here_done = there_done;
       here.Emit(later.subspan(here_done), output, &dialogs, changed);
