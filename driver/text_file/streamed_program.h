@@ -580,8 +580,8 @@ class LineEmitter {
 
 // The second read, for units of one kind: every line through to `output`
 // (LineEmitter), window by window. A window with many lines to shift is
-// shifted on two threads: a second thread takes its later half quietly
-// while this one does the earlier half; then this one goes on, in order,
+// shifted on two threads: a second thread takes its later part quietly
+// while this one does the earlier part; then this one goes on, in order,
 // from wherever either half stopped, with the messages and failures that
 // one thread alone would give. Stops before line `stop`. False when the file
 // is no longer what the plan read.
@@ -614,7 +614,9 @@ bool StreamLines(const PlannedProgram<Build>& planned, const SecondPass<Build>& 
     std::size_t there_done = 0;
     bool there_changed = false;
     if (all.size() >= g_lines_worth_two_threads && here.AnyShifted(all)) {
-      split = all.size() / 2;
+      // This thread also reads and splits the next window and hands the
+      // other's bytes on: it takes the smaller part.
+      split = all.size() * 7 / 16;
       if (!there) there.emplace(planned, second, encoder, mark);
       there_bytes.Clear();
       const auto later = all.subspan(split);
