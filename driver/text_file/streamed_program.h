@@ -89,24 +89,6 @@ template <BuildPolicy Build>
   Raise<EStringListError>(Rules<Build>::ListIndexMessage(index));
 }
 
-// The byte-order mark at the start of the file, as the decoder finds it.
-inline std::size_t MarkOf(std::string_view head, TextEncoding& encoding) {
-  if (head.substr(0, 3) == "\xEF\xBB\xBF") {
-    encoding = TextEncoding::kUtf8;
-    return 3;
-  }
-  if (head.substr(0, 2) == "\xFF\xFE") {
-    encoding = TextEncoding::kUtf16LittleEndian;
-    return 2;
-  }
-  if (head.substr(0, 2) == "\xFE\xFF") {
-    encoding = TextEncoding::kUtf16BigEndian;
-    return 2;
-  }
-  encoding = TextEncoding::kSystemCodePage;
-  return 0;
-}
-
 // The text of a line in the program's characters: the units themselves
 // where they are those characters, else decoded (a decoder that has been
 // given the file's mark, so that it decodes as the load does).
@@ -264,8 +246,16 @@ PlannedProgram<Build> PlanProgram(const std::string& path) {
     Raise<EFOpenError>(
         Rules::OpenFailureMessage(FullPath(path), SystemErrorText(static_cast<int>(-got))));
   if constexpr (Rules::kHasEncoding) {
+    // The mark as the load finds it: the decoder, given the file's first bytes.
     const std::string_view start(head, static_cast<std::size_t>(got));
-    planned.layout.mark = start.substr(0, streamed_detail::MarkOf(start, planned.layout.encoding));
+    typename Rules::Decoder decoder;
+    TextBuffer<typename Build::Char> scratch;
+    decoder.Feed(start, scratch);
+    planned.layout.encoding = decoder.Encoding();
+    const std::size_t mark = planned.layout.encoding == TextEncoding::kUtf8 ? 3
+                             : planned.layout.Wide()                        ? 2
+                                                                            : 0;
+    planned.layout.mark = start.substr(0, mark);
   }
   const std::string_view mark = planned.layout.mark;
   planned.layout.text_begin = mark.size();
