@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/text_file/line_list.h"
+#include "reference/line_list.h"
 #include "tests/test_support.h"
 #include "tools/codepage1252.h"
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <string_view>
 
-#include "driver/text_file/file_place.h"
-#include "driver/text_file/full_path.h"
+#include "driver/file_access/file_place.h"
+#include "driver/file_access/path_texts.h"
 
 namespace orvalen {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "driver/file_access/path_texts.h"
 #include "driver/program_paths.h"
-#include "driver/text_file/full_path.h"
 
 namespace orvalen {
 namespace {

@@ -5,12 +5,12 @@
 #include "driver/dialogs/application_title.h"
 #include "driver/dialogs/user_dialogs.h"
 #include "driver/existing_file.h"
+#include "driver/file_access/path_texts.h"
 #include "driver/information_options.h"
 #include "driver/outermost_level.h"
 #include "driver/program_paths.h"
+#include "driver/rewrite/rewrite_program.h"
 #include "driver/settings_file.h"
-#include "driver/text_file/full_path.h"
-#include "driver/text_file/streamed_program.h"
 #include "tools/utf8.h"
 
 namespace orvalen {

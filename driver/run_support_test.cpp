@@ -14,8 +14,8 @@
 #include "driver/dialogs/console_interface.h"
 #include "driver/existing_file.h"
 #include "driver/fatal_report.h"
+#include "driver/file_access/path_texts.h"
 #include "driver/program_paths.h"
-#include "driver/text_file/full_path.h"
 #include "tests/test_support.h"
 #include "tools/dialogs.h"
 #include "tools/failure.h"
@@ -157,7 +157,7 @@ TEST(ConsoleInterface, TheQuestionReadsTheAnswerFromOneLine) {
       {"Yes\r\n", kAnswerYes}, {"n\n", kAnswerNo},
       {"Nein\n", kAnswerNo},   {"NO\n", kAnswerNo},
       {"", kAnswerClosed},     {"vielleicht\nn\n", kAnswerNo},
-      {"x\n", kAnswerNo},  {"n", kAnswerNo},
+      {"x\n", kAnswerNo},      {"n", kAnswerNo},
   };
   for (const auto& [input, expected] : cases) {
     EXPECT_EQ(expected, Console(WindowKind::kQuestion, input, false).first) << input;

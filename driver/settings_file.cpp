@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "driver/text_file/program_file_reading.h"
-#include "driver/text_file/program_text_codec.h"
-#include "driver/text_file/text_buffer.h"
+#include "driver/file_access/program_file_reading.h"
+#include "driver/program_text/program_text_codec.h"
+#include "driver/program_text/text_buffer.h"
 
 namespace orvalen {
 

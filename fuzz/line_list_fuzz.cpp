@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "driver/text_file/line_list.h"
 #include "fuzz/fuzz_support.h"
-#include "legacy/legacy_line_list_rules.h"
+#include "legacy/legacy_program_text_rules.h"
+#include "reference/line_list.h"
 #include "tools/failure.h"
 
 namespace orvalen::fuzz {

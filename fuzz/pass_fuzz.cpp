@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
-#include "nc/optimize_subroutines.h"
+#include "reference/optimize_subroutines.h"
 #include "tests/memory_lines.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"

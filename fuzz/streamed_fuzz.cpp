@@ -12,16 +12,16 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/text_file/line_list.h"
-#include "driver/text_file/program_file.h"
-#include "driver/text_file/streamed_program.h"
+#include "driver/rewrite/rewrite_program.h"
 #include "fuzz/fuzz_support.h"
 #include "legacy/legacy_build.h"
-#include "legacy/legacy_line_list_rules.h"
-#include "nc/optimize_subroutines.h"
+#include "legacy/legacy_program_text_rules.h"
+#include "reference/line_list.h"
+#include "reference/optimize_subroutines.h"
+#include "reference/program_file.h"
+#include "tests/recording_dialogs.h"
 #include "tests/test_support.h"
 #include "tools/current_build.h"
-#include "tools/recording_dialogs.h"
 
 namespace orvalen::fuzz {
 namespace {

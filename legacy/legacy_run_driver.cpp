@@ -4,14 +4,14 @@
 
 #include "driver/dialogs/application_title.h"
 #include "driver/dialogs/user_dialogs.h"
+#include "driver/file_access/path_texts.h"
 #include "driver/information_options.h"
 #include "driver/outermost_level.h"
 #include "driver/program_paths.h"
+#include "driver/rewrite/rewrite_program.h"
 #include "driver/settings_file.h"
-#include "driver/text_file/full_path.h"
-#include "driver/text_file/streamed_program.h"
 #include "legacy/legacy_build.h"
-#include "legacy/legacy_line_list_rules.h"
+#include "legacy/legacy_program_text_rules.h"
 #include "tools/utf8.h"
 
 namespace orvalen {

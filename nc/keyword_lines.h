@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "nc/line_shifts.h"
-#include "nc/program_lines.h"
+#include "reference/program_lines.h"
 #include "tools/build_policy.h"
 #include "tools/text_ops.h"
 

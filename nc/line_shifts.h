@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "nc/program_lines.h"
+#include "reference/program_lines.h"
 #include "tools/address_value.h"
 #include "tools/build_policy.h"
 #include "tools/dialogs.h"

@@ -1,4 +1,4 @@
-#include "nc/optimize_subroutines.h"
+#include "reference/optimize_subroutines.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/text_file/line_list.h"
 #include "legacy/legacy_build.h"
-#include "legacy/legacy_line_list_rules.h"
+#include "legacy/legacy_program_text_rules.h"
+#include "reference/line_list.h"
 #include "tests/memory_lines.h"
+#include "tests/recording_dialogs.h"
 #include "tests/test_support.h"
 #include "tools/current_build.h"
-#include "tools/recording_dialogs.h"
 #include "tools/utf8.h"
 
 namespace orvalen {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "nc/line_shifts.h"
-#include "nc/program_lines.h"
+#include "reference/program_lines.h"
 #include "tools/address_value.h"
 #include "tools/build_policy.h"
 #include "tools/dialogs.h"

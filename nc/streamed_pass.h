@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "nc/line_shifts.h"
-#include "nc/optimize_subroutines.h"
 #include "nc/shift_runs.h"
+#include "reference/optimize_subroutines.h"
 #include "tools/address_value.h"
 #include "tools/build_policy.h"
 #include "tools/dialogs.h"

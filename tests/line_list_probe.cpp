@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/text_file/line_list.h"
-#include "legacy/legacy_line_list_rules.h"
+#include "legacy/legacy_program_text_rules.h"
+#include "reference/line_list.h"
 
 namespace {
 

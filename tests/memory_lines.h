@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/text_file/line_list_rules.h"
-#include "legacy/legacy_line_list_rules.h"
+#include "driver/program_text/program_text_rules.h"
+#include "legacy/legacy_program_text_rules.h"
 #include "tools/build_policy.h"
 #include "tools/failure.h"
 
@@ -41,7 +41,7 @@ class MemoryLines {
  private:
   void Check(std::int64_t index) const {
     if (index < 0 || index >= Count())
-      Raise<EStringListError>(LineListRules<Build>::ListIndexMessage(index));
+      Raise<EStringListError>(ProgramTextRules<Build>::ListIndexMessage(index));
   }
 
   std::vector<Text> lines_;

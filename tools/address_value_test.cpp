@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "legacy/legacy_build.h"
+#include "tests/recording_dialogs.h"
 #include "tools/current_build.h"
 #include "tools/failure.h"
-#include "tools/recording_dialogs.h"
 
 namespace orvalen {
 namespace {
