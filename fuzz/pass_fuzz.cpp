@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
+#include "nc/quiet_shift.h"
 #include "reference/optimize_subroutines.h"
 #include "tests/memory_lines.h"
 #include "tools/codepage1252.h"
@@ -58,20 +59,20 @@ void CompareQuietShift(std::uint8_t script, std::string_view program) {
   // Offsets from the script byte, ties at the third decimal among them.
   const double dx = -7.125 * (script % 16);
   const double dy = 3.0625 * (script / 16) + 0.0005;
-  const nc_detail::Words<Build> words;
-  testing::MemoryLines<Build> quiet = LinesOf<Build>(program);
+  const PassWords<Build> words;
   testing::MemoryLines<Build> one_by_one = LinesOf<Build>(program);
   ScriptedDialogs<Build> dialogs(0);
   typename Build::Text out;
-  typename Build::Text buffer;
-  for (std::int32_t i = 0; i < quiet.Count(); ++i) {
-    if (!nc_detail::ShiftLineQuietly<Build>(words, quiet, i, dx, dy, out)) continue;
+  for (std::int32_t i = 0; i < one_by_one.Count(); ++i) {
+    const auto quiet = ShiftTextQuietly<Build>(words, one_by_one.Strings(i), dx, dy, out);
+    if (!quiet) continue;
+    const typename Build::Text shifted(*quiet);
     try {
-      nc_detail::ShiftLine<Build>(words, one_by_one, i, dx, dy, dialogs, buffer);
+      ShiftLine<Build>(words, one_by_one, i, dx, dy, dialogs);
     } catch (...) {
       std::abort();
     }
-    if (dialogs.Messages() != 0 || quiet.Strings(i) != one_by_one.Strings(i)) std::abort();
+    if (dialogs.Messages() != 0 || shifted != one_by_one.Strings(i)) std::abort();
   }
 }
 

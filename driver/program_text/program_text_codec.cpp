@@ -324,18 +324,23 @@ void ProgramTextDecoder::FeedUtf16(const unsigned char* b, std::size_t size,
     pending_size_ = 0;
     i = 1;
   }
-  if (little == kLittleEndianMachine) {
-    const std::size_t units = (size - i) / 2;
-    if (units != 0) std::memcpy(o, b + i, units * 2);
-    o += units;
-    i += units * 2;
-  }
-  for (; i + 1 < size; i += 2) *o++ = unit(b[i], b[i + 1]);
+  const std::size_t units = (size - i) / 2;
+  if (units != 0) std::memcpy(o, b + i, units * 2);
+  UnitsInPlace(encoding_, o, units);
+  o += units;
+  i += units * 2;
   if (i < size) {
     pending_[0] = b[i];
     pending_size_ = 1;
   }
   out.Commit(static_cast<std::size_t>(o - begin));
+}
+
+void ProgramTextDecoder::UnitsInPlace(TextEncoding encoding, char16_t* units, std::size_t count) {
+  const bool little = encoding == TextEncoding::kUtf16LittleEndian;
+  if (little == kLittleEndianMachine) return;
+  for (std::size_t k = 0; k < count; ++k)
+    units[k] = static_cast<char16_t>(__builtin_bswap16(static_cast<std::uint16_t>(units[k])));
 }
 
 char* ProgramTextDecoder::DirectRoom(TextBuffer<char16_t>& out, std::size_t bytes) {

@@ -33,6 +33,10 @@ class ProgramTextDecoder {
   char* DirectRoom(TextBuffer<char16_t>& out, std::size_t bytes);
   void CommitDirect(std::size_t bytes, TextBuffer<char16_t>& out);
   TextEncoding Encoding() const { return encoding_; }
+  // The code units of UTF-16 text in `encoding`, read into `units` as the
+  // file's bytes lie, put in this machine's byte order in place: what the
+  // decoder gives for them. The only place that swaps the bytes of UTF-16.
+  static void UnitsInPlace(TextEncoding encoding, char16_t* units, std::size_t count);
 
  private:
   bool FeedUtf8(const unsigned char* bytes, std::size_t size, TextBuffer<char16_t>& out);

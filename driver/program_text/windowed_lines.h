@@ -19,26 +19,12 @@
 #include <new>
 #include <vector>
 
+#include "driver/file_access/read_at.h"
 #include "driver/program_text/line_splitting.h"
+#include "driver/program_text/program_text_codec.h"
 #include "tools/failure.h"
 
 namespace orvalen {
-
-// Reads up to `size` bytes at `offset`, as far as the file goes: the count,
-// or -errno.
-inline std::int64_t ReadAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = pread(fd, buffer + got, size - got, static_cast<off_t>(offset + got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -errno;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<std::int64_t>(got);
-}
 
 // One line as the reader hands it out: its text and its break (none after a
 // last line without one), in the reader's buffer until the window moves on.
@@ -53,18 +39,16 @@ struct WindowLine {
   }
 };
 
-// The size of a window: a megabyte, or what a test sets to put every edge
-// case on a window's edge.
-inline std::size_t g_window_bytes = std::size_t{1} << 20;
-
 template <class Unit>
 class WindowedLines {
  public:
   // The text is the bytes from `begin` up to `end` (or up to the end of the
-  // file, whichever comes first); UTF-16 units in the other byte order than
-  // this machine's are `swapped`. A last odd byte is no part of the text.
-  WindowedLines(int fd, std::uint64_t begin, std::uint64_t end, bool swapped)
-      : fd_(fd), position_(begin), end_(end), swapped_(swapped) {}
+  // file, whichever comes first), in `encoding` (UTF-16 units are put in
+  // this machine's byte order), read `window_bytes` at a time. A last odd
+  // byte of UTF-16 is no part of the text.
+  WindowedLines(int fd, std::uint64_t begin, std::uint64_t end, TextEncoding encoding,
+                std::size_t window_bytes)
+      : fd_(fd), position_(begin), end_(end), encoding_(encoding), window_bytes_(window_bytes) {}
 
   // Calls bytes(const char*, size) with every piece of the file's bytes as
   // read, before they are split; line(index, WindowLine) for every line in
@@ -72,7 +56,7 @@ class WindowedLines {
   // out so far leave the buffer. 0, or the error number of a failed read.
   template <class OnBytes, class OnLine, class OnWindowEnd>
   int Run(OnBytes&& bytes, OnLine&& line, OnWindowEnd&& window_end) {
-    const std::size_t kWindowUnits = std::max<std::size_t>(g_window_bytes / sizeof(Unit), 1);
+    const std::size_t kWindowUnits = std::max<std::size_t>(window_bytes_ / sizeof(Unit), 1);
     std::size_t have = 0;     // units in the buffer
     std::size_t first = 0;    // where the line not yet handed out begins
     std::size_t indexed = 0;  // the units before this one have been looked at for breaks
@@ -105,13 +89,8 @@ class WindowedLines {
       at_end = static_cast<std::size_t>(got) < wanted || position_ >= end_;
       if (got > 0) bytes(static_cast<const char*>(room), static_cast<std::size_t>(got));
       const std::size_t new_units = static_cast<std::size_t>(got) / sizeof(Unit);
-      if constexpr (sizeof(Unit) == 2) {
-        if (swapped_) {
-          for (std::size_t k = have; k < have + new_units; ++k)
-            buffer_[k] =
-                static_cast<Unit>(__builtin_bswap16(static_cast<std::uint16_t>(buffer_[k])));
-        }
-      }
+      if constexpr (sizeof(Unit) == 2)
+        ProgramTextDecoder::UnitsInPlace(encoding_, buffer_.data() + have, new_units);
       have += new_units;
       // The last unit waits for the next window, which says whether a CR
       // there ends a line; the text's last unit never starts one.
@@ -149,7 +128,8 @@ class WindowedLines {
   int fd_;
   std::uint64_t position_;
   std::uint64_t end_;
-  bool swapped_;
+  TextEncoding encoding_;
+  std::size_t window_bytes_;
   std::uint64_t read_ = 0;
   std::int64_t index_ = 0;
   std::vector<Unit> buffer_;

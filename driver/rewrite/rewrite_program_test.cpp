@@ -1,4 +1,4 @@
-// The streamed pass against the whole list of lines: random programs, saved
+// The streamed rewrite against the plain reference: random programs, saved
 // beside themselves both ways, must give the same bytes, the same texts
 // shown and the same failure. Most run with windows of a few bytes, so that
 // every line, break and message lies on a window's edge somewhere.
@@ -13,6 +13,7 @@
 
 #include "legacy/legacy_build.h"
 #include "legacy/legacy_program_text_rules.h"
+#include "reference/compare_with_reference.h"
 #include "reference/line_list.h"
 #include "reference/optimize_subroutines.h"
 #include "reference/program_file.h"
@@ -29,59 +30,9 @@ using testing::ReadBytes;
 using testing::ScratchFolder;
 using testing::WriteBytes;
 
-struct Result {
-  std::string saved;  // the bytes saved, "(none)" when nothing was
-  std::vector<std::string> shown;
-  std::string failure;
-  bool operator==(const Result&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Result& r) {
-  out << "failure: " << r.failure << "\nshown:";
-  for (const auto& s : r.shown) out << " [" << s << "]";
-  return out << "\nsaved: " << r.saved.size() << " bytes";
-}
-
-template <class Build>
-std::string Shown(const typename Build::Text& text) {
-  if constexpr (sizeof(typename Build::Char) == 2) {
-    return ToUtf8(text);
-  } else {
-    return text;
-  }
-}
-
-template <class Build, class Run>
-Result Outcome(const std::string& out, int answer, Run&& run) {
-  RecordingDialogs<Build> dialogs({answer});
-  Result result;
-  try {
-    run(dialogs);
-  } catch (const Failure& failure) {
-    result.failure = std::string(failure.KindName()) + ": " + ToUtf8(failure.Message());
-  }
-  for (const auto& text : dialogs.Texts()) result.shown.push_back(Shown<Build>(text));
-  result.saved = testing::Exists(out) ? ReadBytes(out) : "(none)";
-  return result;
-}
-
-// The run drivers' order on the whole list: load, pass, save beside.
-template <class Build>
-Result WholeList(const std::string& part, const std::string& out, int answer) {
-  return Outcome<Build>(out, answer, [&](Dialogs<Build>& dialogs) {
-    LineList<Build> lines;
-    const HeldFile read = LoadProgram(lines, part);
-    if (OptimizeSubroutines<Build>(lines, dialogs) > 0) SaveBesideProgram(lines, out, read);
-  });
-}
-
-template <class Build>
-Result Streamed(const std::string& part, const std::string& out, int answer) {
-  return Outcome<Build>(out, answer, [&](Dialogs<Build>& dialogs) {
-    const PlannedProgram<Build> planned = PlanProgram<Build>(part);
-    RewriteProgram(planned, dialogs, out, false);
-  });
-}
+using testing::ReferenceRun;
+using testing::RunResult;
+using testing::StreamedRun;
 
 // Lines of every kind the pass treats differently, the rare ones rarely.
 std::string RandomLine(std::mt19937& random, bool large) {
@@ -203,7 +154,6 @@ void CompareOnRandomPrograms(bool legacy) {
   const SyncCall sync = SetSyncCallForTesting([](int) { return 0; });
   ScratchFolder folder;
   const std::string part = folder / "part.nc";
-  const std::size_t default_window = g_window_bytes;
   for (int round = 0; round < programs; ++round) {
     // Every fiftieth program passes the two-thread threshold of the list.
     const bool large = round % 50 == 49;
@@ -217,19 +167,17 @@ void CompareOnRandomPrograms(bool legacy) {
     std::string label;
     WriteBytes(part, Encode(lines, random, legacy, label));
     static const std::size_t kWindows[] = {2, 3, 16, 64, 1000};
-    g_window_bytes = large ? default_window : kWindows[random() % 5];
+    RewriteSettings settings;
+    if (!large) settings.window_bytes = kWindows[random() % 5];
     // A quarter of the small programs split even windows of a few lines
     // between two threads.
-    streamed_detail::g_lines_worth_two_threads = !large && random() % 4 == 0 ? 3 : 4096;
+    if (!large && random() % 4 == 0) settings.lines_worth_two_threads = 3;
     const int answer = random() % 10 ? kAnswerYes : kAnswerNo;
-    const Result expected = WholeList<Build>(part, folder / "whole.tax", answer);
-    const Result streamed = Streamed<Build>(part, folder / "streamed.tax", answer);
-    g_window_bytes = default_window;
+    const RunResult expected = ReferenceRun<Build>(part, folder / "whole.tax", answer);
+    const RunResult streamed = StreamedRun<Build>(part, folder / "streamed.tax", answer, settings);
     ASSERT_EQ(expected, streamed) << "program " << round << ", " << label << ", window "
-                                  << g_window_bytes << "\n"
+                                  << settings.window_bytes << "\n"
                                   << ReadBytes(part).substr(0, 3000);
-    unlink((folder / "whole.tax").c_str());
-    unlink((folder / "streamed.tax").c_str());
   }
   SetSyncCallForTesting(sync);
 }

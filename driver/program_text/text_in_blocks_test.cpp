@@ -1,6 +1,6 @@
-// Large texts are decoded, encoded, indexed and saved in blocks and runs; these
-// cases put the edges of those blocks and runs everywhere and compare with the
-// plain definitions, one character or one line at a time.
+// Large texts are decoded and indexed in blocks; these cases put the edges of
+// those blocks everywhere and compare with the plain definitions, one
+// character at a time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +12,6 @@
 #include "driver/program_text/line_splitting.h"
 #include "driver/program_text/program_text_codec.h"
 #include "legacy/legacy_program_text_rules.h"
-#include "reference/line_list.h"
 #include "tests/test_support.h"
 #include "tools/codepage1252.h"
 #include "tools/failure.h"
@@ -20,9 +19,6 @@
 
 namespace orvalen {
 namespace {
-
-using Current = LineList<CurrentBuild>;
-using Legacy = LineList<LegacyBuild>;
 
 // The splitting rule as it reads: from a line start to the next CR or LF,
 // then past one CR and one LF.
@@ -212,120 +208,6 @@ TEST(ProgramTextInBlocks, Utf16AgreesWithAPlainConversion) {
           encoding == TextEncoding::kUtf16LittleEndian ? "\xFF\xFE" : "\xFE\xFF";
       ASSERT_EQ(units, DecodeInPieces(mark + bytes, random));
     }
-  }
-}
-
-// ---- Saving.
-
-using testing::ReadBytes;
-using testing::WriteBytes;
-
-class LineListSaveRuns : public ::testing::Test {
- protected:
-  // These cases are about the bytes saved; the flush to disk only slows them.
-  void SetUp() override {
-    sync_ = SetSyncCallForTesting([](int) { return 0; });
-  }
-  void TearDown() override { SetSyncCallForTesting(sync_); }
-  std::string Path(const std::string& name) const { return folder_ / name; }
-
-  // Saves `list` as a new file and in place over a file with a second link,
-  // which measures before it writes; both must give `expected`.
-  template <class List>
-  void ExpectSaved(const List& list, const std::string& expected) {
-    list.SaveToFile(Path("new.nc"));
-    EXPECT_EQ(expected, ReadBytes(Path("new.nc")));
-    WriteBytes(Path("linked.nc"), "old");
-    unlink(Path("link.nc").c_str());
-    ASSERT_EQ(0, link(Path("linked.nc").c_str(), Path("link.nc").c_str()));
-    list.SaveToFile(Path("linked.nc"));
-    EXPECT_EQ(expected, ReadBytes(Path("link.nc")));
-  }
-
-  testing::ScratchFolder folder_;
-  SyncCall sync_ = nullptr;
-};
-
-// Lines of random length with every kind of break, some of them long.
-std::u16string ProgramText(std::mt19937& random, const Pieces& others) {
-  static const std::u16string kBreaks[] = {u"\r\n", u"\r\n", u"\r\n", u"\n", u"\r", u"\n\r"};
-  std::u16string text;
-  const unsigned lines = random() % 300;
-  for (unsigned l = 0; l < lines; ++l) {
-    text += MostlyAscii(random, others, random() % 20 == 0 ? 2000 : random() % 90);
-    if (l + 1 < lines || random() % 2) text += kBreaks[random() % 6];
-  }
-  return text;
-}
-
-TEST_F(LineListSaveRuns, EveryLineIsSavedWithCrLfAsIfOneByOne) {
-  std::mt19937 random(10);
-  const struct {
-    TextEncoding encoding;
-    std::string mark;
-    Pieces others;
-  } kinds[] = {
-      {TextEncoding::kSystemCodePage, "", {u"\u00E4", u"\u20AC", u"\u0081", {u'\0'}}},
-      {TextEncoding::kUtf8, "\xEF\xBB\xBF", {u"\u00E4", u"\u20AC", u"\U0001F600", {u'\0'}}},
-      {TextEncoding::kUtf16LittleEndian,
-       "\xFF\xFE",
-       {u"\u00E4", u"\U0001F600", {0xD800}, u"\u0D0A", u"\u0A0D"}},
-      {TextEncoding::kUtf16BigEndian,
-       "\xFE\xFF",
-       {u"\u00E4", u"\U0001F600", {0xDC00}, u"\u0D0A", u"\u0A0D"}},
-  };
-  for (const auto& kind : kinds) {
-    for (int round = 0; round < 30; ++round) {
-      WriteBytes(Path("in.nc"),
-                 kind.mark + EncodeOneByOne(kind.encoding, ProgramText(random, kind.others)));
-      Current list;
-      list.LoadFromFile(Path("in.nc"));
-      for (std::int32_t i = 0; i < list.Count(); ++i) {
-        if (random() % 10 == 0)
-          list.SetStrings(i, MostlyAscii(random, {u"\r", u"\n", u"\u00E4"}, random() % 50));
-      }
-      std::string expected = kind.mark;
-      for (std::int32_t i = 0; i < list.Count(); ++i)
-        expected += EncodeOneByOne(kind.encoding, std::u16string(list.Strings(i)) + u"\r\n");
-      SCOPED_TRACE(::testing::Message()
-                   << "mark " << ::testing::PrintToString(kind.mark) << " round " << round);
-      ExpectSaved(list, expected);
-    }
-  }
-}
-
-TEST_F(LineListSaveRuns, APairAcrossTheEdgeOfAnEncodedSliceStaysWhole) {
-  // Long runs of unchanged lines are encoded in slices of 65536 units; put
-  // a surrogate pair at every unit near the first and second edge.
-  for (std::size_t at : {65534u, 65535u, 65536u, 131071u, 131072u}) {
-    std::u16string text;
-    while (text.size() < 300000) text += std::u16string(997, u'G') + u"\r\n";
-    text[at] = 0xD83D;
-    text[at + 1] = 0xDE00;
-    for (const TextEncoding encoding : {TextEncoding::kUtf8, TextEncoding::kUtf16LittleEndian}) {
-      const std::string bytes = (encoding == TextEncoding::kUtf8 ? "\xEF\xBB\xBF" : "\xFF\xFE") +
-                                EncodeOneByOne(encoding, text);
-      WriteBytes(Path("in.nc"), bytes);
-      Current list;
-      list.LoadFromFile(Path("in.nc"));
-      ExpectSaved(list, bytes);
-    }
-  }
-}
-
-TEST_F(LineListSaveRuns, LegacyLinesAreSavedWithCrLfAsIfOneByOne) {
-  std::mt19937 random(12);
-  for (int round = 0; round < 40; ++round) {
-    WriteBytes(Path("in.nc"), EncodeCp1252(ProgramText(random, {u"\u00E4", u"\u20AC", {u'\0'}})));
-    Legacy list;
-    list.LoadFromFile(Path("in.nc"));
-    for (std::int32_t i = 0; i < list.Count(); ++i) {
-      if (random() % 10 == 0) list.SetStrings(i, "N10 G1\r\nX" + std::to_string(i));
-    }
-    std::string expected;
-    for (std::int32_t i = 0; i < list.Count(); ++i)
-      expected += std::string(list.Strings(i)) + "\r\n";
-    ExpectSaved(list, expected);
   }
 }
 
