@@ -43,25 +43,6 @@ TEST(FirstArgument, IsTheFirstNonEmptyArgumentAfterTheProgramName) {
   }
 }
 
-TEST(ChangeFileExt, ReplacesOnlyTheLastNameExtension) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\jobs\\part.nc", "C:\\jobs\\part.tax"},
-      {"C:\\jobs\\part.old.nc", "C:\\jobs\\part.old.tax"},
-      {"C:\\jobs.old\\part", "C:\\jobs.old\\part.tax"},
-      {"C:\\jobs\\part.", "C:\\jobs\\part.tax"},
-      {"C:part", "C:part.tax"},
-      {"C:\\jobs\\.nc", "C:\\jobs\\.tax"},
-      {"/jobs.old/part", "/jobs.old/part.tax"},
-      {"/jobs/part.nc", "/jobs/part.tax"},
-      {"part.nc", "part.tax"},
-      {"part", "part.tax"},
-      {"", ".tax"},
-      {"/opt/orvalen/bin/Orvalen", "/opt/orvalen/bin/Orvalen.tax"},
-  };
-  for (const auto& [path, expected] : cases)
-    EXPECT_EQ(expected, ChangeFileExt(path, ".tax")) << path;
-}
-
 TEST(ExecutablePath, NamesThisTestProgram) {
   const std::string path = ExecutablePath();
   ASSERT_FALSE(path.empty());

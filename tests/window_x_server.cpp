@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/test_support.h"
 
 extern "C" char** environ;
 
@@ -20,7 +23,7 @@ namespace orvalen::testing {
 namespace {
 
 std::string display_name;
-std::string cache_folder;
+std::optional<testing::ScratchFolder> cache_folder;
 
 // The display number Xvfb writes to `fd` once it accepts clients, or "" when
 // it ends or stays silent for `timeout_ms`.
@@ -43,10 +46,8 @@ void XServerEnvironment::SetUp() {
   // HOME, and says on standard error when it cannot, which the tests expect
   // empty: a build daemon's HOME is not writable. A cache of their own keeps
   // the programs quiet there and the user's cache untouched.
-  char cache_name[] = "/tmp/orvalen-window-cache-XXXXXX";
-  ASSERT_NE(mkdtemp(cache_name), nullptr) << std::strerror(errno);
-  cache_folder = cache_name;
-  setenv("XDG_CACHE_HOME", cache_folder.c_str(), 1);
+  cache_folder.emplace();
+  setenv("XDG_CACHE_HOME", cache_folder->Path().c_str(), 1);
 
   int pipe_fds[2];
   ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
@@ -85,11 +86,9 @@ void XServerEnvironment::SetUp() {
 }
 
 void XServerEnvironment::TearDown() {
-  if (!cache_folder.empty()) {
+  if (cache_folder) {
     unsetenv("XDG_CACHE_HOME");
-    std::error_code ignored;
-    std::filesystem::remove_all(cache_folder, ignored);
-    cache_folder.clear();
+    cache_folder.reset();
   }
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "driver/file_access/system_error_text.h"
+#include "tests/test_support.h"
 
 namespace orvalen {
 namespace {
@@ -18,9 +19,6 @@ namespace {
 class FilePlaces : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/orvalen-place-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(name));
-    root_ = name;
     std::filesystem::create_directories(root_ + "/a/b");
     Make("a/b/file.nc");
     Link("a/b", "to_b");
@@ -32,7 +30,6 @@ class FilePlaces : public ::testing::Test {
     Link("loop1", "loop2");
     Link("/", "slash");
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
   void Make(const std::string& name) const {
     const int fd = open((root_ + "/" + name).c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
@@ -41,7 +38,8 @@ class FilePlaces : public ::testing::Test {
   void Link(const std::string& target, const std::string& name) const {
     ASSERT_EQ(0, symlink(target.c_str(), (root_ + "/" + name).c_str()));
   }
-  std::string root_;
+  const testing::ScratchFolder scratch_;
+  const std::string root_ = scratch_.Path();
 };
 
 TEST_F(FilePlaces, LeadWhereTheKernelLeads) {

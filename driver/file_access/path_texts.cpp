@@ -39,4 +39,12 @@ std::string_view FileNameOf(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string ChangeFileExt(std::string_view path, std::string_view extension) {
+  const std::size_t stop = path.find_last_of("./\\:");
+  std::string result(
+      path.substr(0, stop != std::string_view::npos && path[stop] == '.' ? stop : path.size()));
+  result += extension;
+  return result;
+}
+
 }  // namespace orvalen

@@ -1,5 +1,5 @@
-// Path texts: the full form of a path for failure messages, and a path cut
-// into its folder and file name. Paths are bytes with "/" between names;
+// Path texts: the full form of a path for failure messages, a path cut
+// into its folder and file name, and a changed extension. Paths are bytes with "/" between names;
 // nothing here looks at the disk except FullPath, for the current directory.
 #pragma once
 
@@ -22,5 +22,13 @@ std::string FullPath(const std::string& path);
 //   "a"        -> ".",   "a"       "/a/b/" -> "/a/b", ""
 std::string FolderOf(std::string_view path);
 std::string_view FileNameOf(std::string_view path);
+
+// The path with its extension replaced by `extension` (which includes its
+// dot). The extension starts at the last dot that comes after every folder
+// separator ("/" or "\") and drive colon; a path without one gets the
+// extension appended: "/jobs.old/part" gives "/jobs.old/part.tax". The name
+// is the system's own; it gives the settings path (".ini") and the
+// test-mode path (".tax").
+std::string ChangeFileExt(std::string_view path, std::string_view extension);
 
 }  // namespace orvalen

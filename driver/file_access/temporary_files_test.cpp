@@ -13,6 +13,7 @@
 #include <string>
 
 #include "driver/file_access/file_replacement.h"
+#include "tests/test_support.h"
 
 namespace orvalen {
 namespace {
@@ -35,9 +36,8 @@ TEST(TemporaryFiles, NamesOfOneProgram) {
 }
 
 TEST(TemporaryFiles, ASaveRemovesOnlyTheLeftoversOfDeadWriters) {
-  char name[] = "/tmp/orvalen-temporary-XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(name));
-  const std::string folder = name;
+  const testing::ScratchFolder scratch;
+  const std::string& folder = scratch.Path();
   auto at = [&](const std::string& entry) { return folder + "/" + entry; };
   auto present = [&](const std::string& entry) {
     struct stat st {};
@@ -85,7 +85,6 @@ TEST(TemporaryFiles, ASaveRemovesOnlyTheLeftoversOfDeadWriters) {
     EXPECT_TRUE(present(".part.nc.orvalen-user0001"));
   }
   close(live);
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
