@@ -1,4 +1,4 @@
-// The legacy program's line list: the file's bytes are the text, byte-order
+// The legacy program's part-program text: the file's bytes are the text, byte-order
 // marks included, and the failures are worded in English. The messages are
 // single-byte text; they reach the failure as the code units of those bytes
 // in Windows-1252, so the report gives back exactly these bytes.

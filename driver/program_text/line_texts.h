@@ -16,9 +16,6 @@
 
 namespace orvalen {
 
-// The text of a line in the program's characters: the units themselves
-// where they are those characters, else decoded (a decoder that has been
-// given the file's mark, so that it decodes as the load does).
 template <BuildPolicy Build, class Unit>
 class LineTexts {
   using Char = typename Build::Char;

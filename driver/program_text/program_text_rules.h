@@ -1,7 +1,8 @@
-// What the two programs' line lists do differently: the current program
-// decodes a file by its byte-order mark into UTF-16 and words its failures in
-// German; the legacy program (legacy/legacy_program_text_rules.h) keeps bytes and
-// words them in English. Everything else is the one LineList template.
+// What the two programs' part-program text does differently: the current
+// program decodes a file by its byte-order mark into UTF-16 and words its
+// file failures in German; the legacy program
+// (legacy/legacy_program_text_rules.h) keeps bytes and words them in
+// English. Everything else is written once over the build policy.
 #pragma once
 
 #include <cstdint>

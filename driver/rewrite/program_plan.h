@@ -78,8 +78,8 @@ void PlanLines(const std::string& path, PlannedProgram<Build>& planned, std::str
     Raise<EFOpenError>(
         ProgramTextRules<Build>::OpenFailureMessage(FullPath(path), SystemErrorText(error)));
   };
-  // Every byte goes through the decoder, which finds what the load finds
-  // ill-formed; its text is dropped window by window. Text that every byte
+  // Every byte goes through the decoder, so that an ill-formed byte anywhere
+  // fails before the question; its text is dropped window by window. Text that every byte
   // sequence is (a single-byte code page) needs no such check.
   const bool check = planned.layout.encoding != TextEncoding::kSystemCodePage;
   Decoder checker;
@@ -197,7 +197,7 @@ PlannedProgram<Build> PlanProgram(const std::string& path, const RewriteSettings
     Raise<EFOpenError>(
         Rules::OpenFailureMessage(FullPath(path), SystemErrorText(static_cast<int>(-got))));
   if constexpr (Rules::kHasEncoding) {
-    // The mark as the load finds it: the decoder, given the file's first bytes.
+    // The mark as the decoder finds it, given the file's first bytes.
     const std::string_view start(head, static_cast<std::size_t>(got));
     typename Rules::Decoder decoder;
     TextBuffer<typename Build::Char> scratch;
