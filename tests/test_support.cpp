@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -32,7 +34,50 @@ void RemoveAll(const std::string& path) {
   }
 }
 
+// The folder of ReachableCopy's copies; removed by the process that made it,
+// not by a child that forked from it and ends with exit().
+class ReachableCopies {
+ public:
+  std::string CopyOf(const std::string& path) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (const auto known = copies_.find(path); known != copies_.end()) return known->second;
+    if (folder_.empty()) {
+      std::string name = "/tmp/orvalen-reachable-XXXXXX";
+      if (mkdtemp(name.data()) == nullptr || chmod(name.c_str(), 0755) != 0)
+        throw std::runtime_error(std::string("cannot create a folder in /tmp: ") +
+                                 std::strerror(errno));
+      folder_ = name;
+      maker_ = getpid();
+    }
+    // A folder per copy: two programs of one name (Orvalen of two builds)
+    // keep their names.
+    const std::string folder = folder_ + "/" + std::to_string(copies_.size());
+    const std::string copy = folder + "/" + std::filesystem::path(path).filename().string();
+    if (mkdir(folder.c_str(), 0755) != 0 || chmod(folder.c_str(), 0755) != 0)
+      throw std::runtime_error("cannot create " + folder + ": " + std::strerror(errno));
+    std::filesystem::copy_file(path, copy);
+    if (chmod(copy.c_str(), 0755) != 0)
+      throw std::runtime_error("cannot make " + copy + " runnable: " + std::strerror(errno));
+    return copies_[path] = copy;
+  }
+  ~ReachableCopies() {
+    if (!folder_.empty() && getpid() == maker_) RemoveAll(folder_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string folder_;
+  pid_t maker_ = 0;
+  std::map<std::string, std::string> copies_;
+};
+
 }  // namespace
+
+std::string ReachableCopy(const std::string& path) {
+  // Made on first use, so that a test's global constants may call it.
+  static ReachableCopies copies;
+  return copies.CopyOf(path);
+}
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -38,6 +38,17 @@ class ScratchFolder {
   std::string path_;
 };
 
+// A copy of the file at `path` (a program or a preloaded library) that every
+// user may read and run, for a test that acts as another user through
+// setpriv: the build tree may lie where that user cannot enter (a clone in
+// /root, or in a folder of mode 0700), and the clone's folders are never
+// opened up for it. The copy, of mode 0755 under the same name, lies in a
+// folder of mode 0755 under /tmp that this process makes on first use and
+// removes when it ends; each path is copied once. A program that needs an
+// emulator is a script that starts it (scripts/cross), whose target must
+// itself lie where every user can reach it.
+std::string ReachableCopy(const std::string& path);
+
 // Switches the process to de_DE.UTF-8, whose decimal separator is a comma,
 // for as long as it lives, so that a test shows that number text does not
 // follow the locale. Throws when the machine lacks that locale.
