@@ -28,6 +28,10 @@
 //                                 "r " or "w " and the file the descriptor holds
 //   ORVALEN_TRACE_FSYNC=file      "MODE UID GID" (mode in octal) of every
 //                                 regular file flushed
+// Each call is taken under every name the C library gives it (open and
+// open64, openat and openat64, posix_fallocate64, the hardened __open_2 and
+// its kin), so that a 32-bit build with 64-bit file offsets, which calls the
+// *64 names, meets the same faults.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -51,10 +55,12 @@ long long Setting(const char* name) {
 }
 
 // Standard input, output and error are never touched, whatever they are.
+// The 64-bit query: the shim is built without _FILE_OFFSET_BITS=64, and on a
+// 32-bit target the plain one fails (EOVERFLOW) for a large inode number.
 bool IsRegularFile(int fd) {
   if (fd <= STDERR_FILENO) return false;
-  struct stat entry {};
-  return fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode);
+  struct stat64 entry {};
+  return fstat64(fd, &entry) == 0 && S_ISREG(entry.st_mode);
 }
 
 template <class Call>
@@ -138,8 +144,8 @@ bool Split(const char* action, const char* prefix, std::string& first, std::stri
 }
 
 void BeforeFlush(int fd) {
-  struct stat entry {};
-  if (const char* trace = std::getenv("ORVALEN_TRACE_FSYNC"); trace && fstat(fd, &entry) == 0) {
+  struct stat64 entry {};
+  if (const char* trace = std::getenv("ORVALEN_TRACE_FSYNC"); trace && fstat64(fd, &entry) == 0) {
     char line[64];
     std::snprintf(line, sizeof line, "%o %u %u\n", static_cast<unsigned>(entry.st_mode & 07777),
                   static_cast<unsigned>(entry.st_uid), static_cast<unsigned>(entry.st_gid));
@@ -195,6 +201,17 @@ int openat(int folder, const char* path, int flags, ...) {
   return Opening(path, flags, [&] { return next(folder, path, flags, mode); });
 }
 
+// What a 32-bit build calls with _FILE_OFFSET_BITS=64 (on a 64-bit target
+// another name of the same function).
+int openat64(int folder, const char* path, int flags, ...) {
+  static const auto next = Next<int (*)(int, const char*, int, ...)>("openat64");
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = ModeOf(flags, arguments);
+  va_end(arguments);
+  return Opening(path, flags, [&] { return next(folder, path, flags, mode); });
+}
+
 // What a hardened build (_FORTIFY_SOURCE) calls where the flags create no
 // file.
 int __open_2(const char* path, int flags) {
@@ -229,10 +246,13 @@ ssize_t write(int fd, const void* data, size_t size) {
   return next(fd, data, size);
 }
 
-int posix_fallocate(int fd, off_t offset, off_t length) {
-  static const auto next = Next<int (*)(int, off_t, off_t)>("posix_fallocate");
+int posix_fallocate64(int fd, off64_t offset, off64_t length) {
+  static const auto next = Next<int (*)(int, off64_t, off64_t)>("posix_fallocate64");
   if (g_device_left >= 0 && IsRegularFile(fd) && length > g_device_left) return ENOSPC;
   return next(fd, offset, length);
+}
+int posix_fallocate(int fd, off_t offset, off_t length) {
+  return posix_fallocate64(fd, offset, length);
 }
 
 ssize_t read(int fd, void* buffer, size_t size) {
