@@ -137,7 +137,7 @@ TEST_F(Programs, OrvalenReportsAFileItMayNotRead) {
   const std::string part = folder_ / "part.nc";
   WriteBytes(part, kProgram);
   chmod(part.c_str(), 0600);
-  const RunResult run = RunProgram(kOrvalen, {part}, Unprivileged());
+  const RunResult run = RunProgram(ReachableCopy(kOrvalen), {part}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
   EXPECT_TRUE(
       std::regex_match(run.errors, std::regex(ReportPattern("EFOpenError", "Orvalen", 16,
@@ -155,10 +155,10 @@ TEST_F(Programs, OrvalenListsAFolderItMayNotSearch) {
   ASSERT_EQ(0, mkdir((folder_ / "jobs").c_str(), 0755));
   WriteBytes(folder_ / "jobs/part.nc", kProgram);
   chmod((folder_ / "jobs").c_str(), 0744);
-  RunResult run = RunProgram(kOrvalen, {folder_ / "jobs/part.nc"}, Unprivileged());
+  RunResult run = RunProgram(ReachableCopy(kOrvalen), {folder_ / "jobs/part.nc"}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
   EXPECT_NE(std::string::npos, run.errors.find("Exception EFOpenError")) << run.errors;
-  run = RunProgram(kOrvalen, {folder_ / "jobs/other.nc"}, Unprivileged());
+  run = RunProgram(ReachableCopy(kOrvalen), {folder_ / "jobs/other.nc"}, Unprivileged());
   EXPECT_EQ(0, run.exit_status);
   EXPECT_EQ("[Orvalen]\nFile (" + (folder_ / "jobs/other.nc") + ") does not exists\n", run.errors);
 }
@@ -334,7 +334,7 @@ TEST_F(Programs, LegacyReportsAFileItMayNotRead) {
   const std::string part = folder_ / "part.nc";
   WriteBytes(part, kProgram);
   chmod(part.c_str(), 0600);
-  const RunResult run = RunProgram(kLegacy, {part}, Unprivileged());
+  const RunResult run = RunProgram(ReachableCopy(kLegacy), {part}, Unprivileged());
   EXPECT_EQ(1, run.exit_status);
   EXPECT_TRUE(std::regex_match(
       run.errors,

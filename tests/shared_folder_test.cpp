@@ -25,9 +25,9 @@
 namespace orvalen::testing {
 namespace {
 
-const std::string kOrvalen = ORVALEN_PROGRAM;
-const std::string kLegacy = ORVALEN_LEGACY_PROGRAM;
-const std::string kShim = ORVALEN_FAULT_SHIM;
+const std::string kOrvalen = ReachableCopy(ORVALEN_PROGRAM);
+const std::string kLegacy = ReachableCopy(ORVALEN_LEGACY_PROGRAM);
+const std::string kShim = ReachableCopy(ORVALEN_FAULT_SHIM);
 const std::string kOpened = "ORVALEN_TRACE_OPENED";
 const std::string kFlushed = "ORVALEN_TRACE_FSYNC";
 
