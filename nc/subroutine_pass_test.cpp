@@ -77,9 +77,11 @@ Outcome Run(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
 // Runs the programs' rewrite over the lines, written to a file with CR LF
 // (UTF-8 with mark in the current program, the bytes themselves in the
 // legacy one) and saved beside it: the count it gives, what it shows and
-// raises, and the lines saved (none when nothing was).
+// raises, and the lines saved (none when nothing was; an empty file saved
+// is one line "(empty file)").
 template <class Build>
-Outcome RunRewrite(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
+Outcome RunRewrite(const Lines& input, std::deque<int> answers = {kAnswerYes},
+                   const RewriteSettings& settings = {}) {
   const testing::ScratchFolder folder;
   std::string bytes = sizeof(typename Build::Char) == 2 ? "\xEF\xBB\xBF" : "";
   for (const std::string& line : input) bytes += line + "\r\n";
@@ -87,8 +89,8 @@ Outcome RunRewrite(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
   RecordingDialogs<Build> dialogs(std::move(answers));
   Outcome outcome;
   try {
-    outcome.count =
-        RewriteProgram(PlanProgram<Build>(folder / "part.nc"), dialogs, folder / "part.tax", false);
+    outcome.count = RewriteProgram(PlanProgram<Build>(folder / "part.nc"), dialogs,
+                                   folder / "part.tax", false, settings);
   } catch (const Failure& failure) {
     outcome.failure = std::string(failure.KindName()) + ": " + ToUtf8(failure.Message());
   }
@@ -96,8 +98,9 @@ Outcome RunRewrite(const Lines& input, std::deque<int> answers = {kAnswerYes}) {
   if (testing::Exists(folder / "part.tax")) {
     std::string saved = testing::ReadBytes(folder / "part.tax");
     if (!bytes.empty() && saved.rfind("\xEF\xBB\xBF", 0) == 0) saved.erase(0, 3);
+    if (saved.empty()) outcome.lines.push_back("(empty file)");
     for (std::size_t at = 0; at < saved.size();) {
-      const std::size_t end = saved.find("\r\n", at);
+      const std::size_t end = std::min(saved.find("\r\n", at), saved.size());
       outcome.lines.push_back(saved.substr(at, end - at));
       at = end + 2;
     }
@@ -334,15 +337,18 @@ void CheckThroughTheLineList() {
   testing::WriteBytes(part,
                       "G0 X100 Y50\r\nM3\r\nSUBCALL P1\r\nM30\nSUBBEGIN P1\r\nG0 X10 Y5\r\n"
                       "G1 X20.5 Y5\r\nSUBEND");
+  const std::string saved =
+      "G0 X110 Y55\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X0 Y0\r\n"
+      "G1 X10.5 Y0\r\nSUBEND\r\n";
+  RecordingDialogs<Build> asked({kAnswerYes});
+  EXPECT_EQ(1, RewriteProgram(PlanProgram<Build>(part), asked, folder / "part.tax", false));
+  EXPECT_EQ(saved, testing::ReadBytes(folder / "part.tax"));
   LineList<Build> list;
   list.LoadFromFile(part);
   RecordingDialogs<Build> dialogs({kAnswerYes});
   EXPECT_EQ(1, OptimizeSubroutines<Build>(list, dialogs));
   list.SaveToFile(part);
-  EXPECT_EQ(
-      "G0 X110 Y55\r\nM3\r\nSUBCALL P1\r\nM30\r\nSUBBEGIN P1\r\nG0 X0 Y0\r\n"
-      "G1 X10.5 Y0\r\nSUBEND\r\n",
-      testing::ReadBytes(part));
+  EXPECT_EQ(saved, testing::ReadBytes(part));
 }
 
 TEST(OptimizeSubroutines, RunsOnTheFileLineListInBothPrograms) {
@@ -370,6 +376,12 @@ void CheckTableSize() {
   const Outcome over = Run<Build>(ManySubroutines(100));
   EXPECT_EQ("ERangeError: Fehler bei Bereichsprüfung", over.failure);
   EXPECT_EQ("G0 X0 Y0", over.lines[3 + 3 * 99 + 1]);  // the 100th zero point line was shifted
+  const Outcome streamed = RunRewrite<Build>(ManySubroutines(99));
+  EXPECT_EQ(99, streamed.count);
+  EXPECT_EQ(full.lines, streamed.lines);
+  const Outcome refused = RunRewrite<Build>(ManySubroutines(100));
+  EXPECT_EQ(over.failure, refused.failure);
+  EXPECT_EQ(Lines{}, refused.lines);
 }
 
 TEST(OptimizeSubroutines, NinetyNineSlotsInBothPrograms) {
@@ -428,6 +440,11 @@ void CheckLongProgram() {
   EXPECT_EQ(1, out.count);
   EXPECT_EQ("", same(expected, out.lines));
   EXPECT_EQ("", same(messages, out.shown));
+  // The programs' rewrite, on two threads, in windows of 1000 bytes.
+  const Outcome streamed = RunRewrite<Build>(lines, {kAnswerYes}, {.window_bytes = 1000});
+  EXPECT_EQ(1, streamed.count);
+  EXPECT_EQ("", same(expected, streamed.lines));
+  EXPECT_EQ("", same(messages, streamed.shown));
 
   const testing::ScratchFolder folder;
   const std::string part = folder / "long.nc";

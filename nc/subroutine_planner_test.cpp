@@ -34,13 +34,18 @@ TEST(SubroutinePlanner, NotesRunsCallsAndWhereItFails) {
     const char* name;
     Lines lines;
     std::vector<std::int64_t> runs;  // first, end, of each run
-    std::vector<std::int64_t> calls;
-    std::int64_t failure_line;  // -1: none
+    std::vector<std::string> calls;  // index, then the line two above if any
+    std::int64_t failure_line;       // -1: none
   } cases[] = {
       {"worked example",
        {"G0 X9 Y9", "M3", "SUBCALL A", "SUBBEGIN A", "G1 X1", "G0 X2 Y3", "G1 X4", "SUBEND", "M30"},
        {5, 7},
-       {2},
+       {"2 G0 X9 Y9"},
+       -1},
+      {"a call on the second line has no line two above",
+       {"M3", "SUBCALL A", "N3 SUBCALL B", "SUBBEGIN A", "G0 X1 Y1"},
+       {4, 5},
+       {"1", "2 M3"},
        -1},
       {"a search past the end", {"SUBBEGIN A", "G1 X1"}, {}, {}, 2},
       {"no Y: the search goes on", {"SUBBEGIN A", "G0 X1", "G0 X1 Y1", "SUBEND"}, {2, 3}, {}, -1},
@@ -57,11 +62,21 @@ TEST(SubroutinePlanner, NotesRunsCallsAndWhereItFails) {
     std::vector<std::int64_t> runs;
     for (const ShiftRun& run : plan.runs) runs.insert(runs.end(), {run.first, run.end});
     EXPECT_EQ(c.runs, runs);
-    std::vector<std::int64_t> calls;
-    for (const auto& call : plan.calls) calls.push_back(call.index);
+    std::vector<std::string> calls;
+    for (const auto& call : plan.calls)
+      calls.push_back(std::to_string(call.index) + (call.two_above ? " " + *call.two_above : ""));
     EXPECT_EQ(c.calls, calls);
     EXPECT_EQ(c.failure_line, plan.failure ? plan.failure_line : -1);
   }
+  // The 100th subroutine fails once its zero point line is noted.
+  Lines many;
+  for (int k = 1; k <= 100; ++k) many.insert(many.end(), {"SUBBEGIN S", "G0 X1 Y1", "SUBEND"});
+  const SubroutinePlan<LegacyBuild> plan = Plan(many);
+  EXPECT_TRUE(plan.failure);
+  EXPECT_EQ(299, plan.failure_line);
+  ASSERT_EQ(100u, plan.runs.size());
+  EXPECT_EQ(298, plan.runs.back().first);
+  EXPECT_EQ(100, plan.count);
 }
 
 TEST(SubroutinePlanner, SaysWhichLinesNeedTheirText) {
@@ -86,12 +101,12 @@ TEST(SubroutinePlanner, SaysWhichLinesNeedTheirText) {
 TEST(SecondPass, ShiftsTheLineTwoAboveEachCallOrSavesNothing) {
   const struct {
     Lines lines;
-    std::vector<std::string> replaced;
+    std::vector<std::string> replaced;  // index and text
     std::vector<std::string> shown;
     bool saves;
   } cases[] = {
       {{"G0 X12 Y8", "M3", "SUBCALL a", "SUBBEGIN A", "G0 X2 Y3", "SUBEND"},
-       {"G0 X14 Y11"},
+       {"0 G0 X14 Y11"},
        {},
        true},
       {{"G0 X12 Y8", "M3", "SUBCALL B", "SUBBEGIN A", "G0 X2 Y3", "SUBEND"},
@@ -107,7 +122,8 @@ TEST(SecondPass, ShiftsTheLineTwoAboveEachCallOrSavesNothing) {
     SCOPED_TRACE(c.lines[2]);
     const SecondPass<LegacyBuild> pass = RunSecondPass<LegacyBuild>(Plan(c.lines), &RaiseIndex);
     std::vector<std::string> replaced;
-    for (const auto& [index, text] : pass.replaced) replaced.push_back(text);
+    for (const auto& [index, text] : pass.replaced)
+      replaced.push_back(std::to_string(index) + " " + text);
     EXPECT_EQ(c.replaced, replaced);
     EXPECT_EQ(c.shown, pass.shown.messages);
     EXPECT_EQ(c.saves, pass.saves);

@@ -2,14 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +18,7 @@ namespace {
 using Current = LineList<CurrentBuild>;
 using Legacy = LineList<LegacyBuild>;
 
+using testing::FailureOf;
 using testing::FolderNames;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -30,26 +26,11 @@ using testing::WriteBytes;
 // A fresh folder that the unprivileged user may enter and write.
 class LineListFiles : public ::testing::Test {
  protected:
-  void TearDown() override {
-    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
-  }
   std::string Path(const std::string& name) const { return folder_ / name; }
 
   testing::ScratchFolder folder_;
   const std::string dir_ = folder_.Path();
-  std::string mounted_;
 };
-
-// The failure that `action` raises: kind and message.
-template <class Action>
-std::pair<std::string, std::u16string> FailureOf(Action action) {
-  try {
-    action();
-  } catch (const Failure& failure) {
-    return {failure.KindName(), failure.Message()};
-  }
-  return {"none", u""};
-}
 
 TEST_F(LineListFiles, ReplacedLinesAreSavedAndOthersKeepTheirBytes) {
   WriteBytes(Path("in.nc"), "G0 X1\r\nSUBBEGIN A\nG1\r\n");
@@ -68,40 +49,6 @@ TEST_F(LineListFiles, ReplacedLinesAreSavedAndOthersKeepTheirBytes) {
   legacy.SetStrings(0, "line\r\nstays one");
   legacy.SaveToFile(Path("in.nc"));
   EXPECT_EQ("line\r\nstays one\r\nX0 ?\r\nG1\r\n", ReadBytes(Path("in.nc")));
-}
-
-// A replaced line goes over its old place (with the break after it) when it
-// fits and into the arena when not; views of other lines stay as they were.
-template <class List, class Text>
-void ReplaceInPlaceAndInTheArena(const std::string& path, Text (*t)(std::string_view)) {
-  WriteBytes(path, "AB\r\nCD\nEF\r\nGH");
-  List list;
-  list.LoadFromFile(path);
-  const auto third = list.Strings(2);
-  list.SetStrings(0, t("WXYZ"));  // exactly its place, break and all
-  list.SetStrings(1, t("longer than its place"));
-  const auto second = list.Strings(1);
-  list.SetStrings(3, t("GHI"));  // the last line has no break to spare
-  EXPECT_EQ(t("EF"), third);
-  EXPECT_EQ(t("longer than its place"), second);
-  list.SetStrings(1, t("12"));                    // back into its old place
-  list.SetStrings(3, t("GHIJ"));                  // over itself in the arena
-  list.SetStrings(0, list.Strings(0).substr(1));  // from its own text
-  list.SetStrings(2, t(""));
-  const std::string long_line(400000, 'x');  // longer than a block of the arena
-  list.SetStrings(2, t(long_line));
-  list.SetStrings(1, list.Strings(2));
-  list.SetStrings(2, t("E"));
-  EXPECT_EQ(4, list.Count());
-  list.SaveToFile(path);
-  EXPECT_EQ("XYZ\r\n" + long_line + "\r\nE\r\nGHIJ\r\n", ReadBytes(path));
-}
-
-TEST_F(LineListFiles, ReplacedLinesGoOverTheirPlaceOrIntoTheArena) {
-  ReplaceInPlaceAndInTheArena<Current, std::u16string>(
-      Path("in.nc"), [](std::string_view s) { return std::u16string(s.begin(), s.end()); });
-  ReplaceInPlaceAndInTheArena<Legacy, std::string>(
-      Path("in.nc"), [](std::string_view s) { return std::string(s); });
 }
 
 // Text that needs no decoding is read straight into the list, piece after

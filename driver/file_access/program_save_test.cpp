@@ -1,7 +1,8 @@
-// The programs' save of a part program's new content: where it goes (links
-// followed, hard links and permission bits kept, a folder refused), and that
-// a failed write, a full device or a write failing on the writer thread
-// leaves the target as it was, with the failure worded by each program.
+// The programs' save of a part program's new content, over the program or
+// beside it: where it goes (links followed, hard links and permission bits
+// kept over the program, a folder refused), and that a failed write, a full
+// device or a write failing on the writer thread leaves the target as it
+// was, with the failure worded by each program.
 #include "driver/file_access/program_save.h"
 
 #include <fcntl.h>
@@ -12,10 +13,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "driver/file_access/program_file_reading.h"
 #include "driver/program_text/program_text_rules.h"
 #include "legacy/legacy_build.h"
 #include "legacy/legacy_program_text_rules.h"
@@ -27,18 +30,29 @@
 namespace orvalen {
 namespace {
 
+using testing::FailureOf;
 using testing::FolderNames;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-// New content for a file, saved as the programs save it: a large one from
-// the writer thread, over a target with several links in place.
+// New content for a file, saved with the guards of the programs' saves:
+// over the part program at `path` when a file stands there (read first, as
+// the program is), else beside the program `source`, into a new file; a
+// large one from the writer thread.
 template <BuildPolicy Build>
 struct Content {
   std::string bytes;
+  std::string source;
   void SaveToFile(const std::string& path) const {
+    struct stat st {};
+    const bool over = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    ProgramFileReader reader;
+    if (reader.Open(over ? path : source) != 0) throw std::runtime_error("cannot read " + path);
+    HeldFile read;
+    reader.Keep(read);
     ProgramSave save;
-    save.Begin(path, SaveGuard{}, bytes.size() >= (std::size_t{4} << 20));
+    save.Begin(path, SaveGuard{.replaces = over ? &read : nullptr, .content_of = &read},
+               bytes.size() >= (std::size_t{4} << 20));
     save.Put(bytes.data(), bytes.size());
     save.Complete<ProgramTextRules<Build>>(path);
   }
@@ -56,21 +70,10 @@ class ProgramSaves : public ::testing::Test {
   std::string mounted_;
 };
 
-// The failure that `action` raises: kind and message.
-template <class Action>
-std::pair<std::string, std::u16string> FailureOf(Action action) {
-  try {
-    action();
-  } catch (const Failure& failure) {
-    return {failure.KindName(), failure.Message()};
-  }
-  return {"none", u""};
-}
-
 TEST_F(ProgramSaves, ATargetThatIsAFolderFailsToCreate) {
   WriteBytes(Path("in.nc"), "A\r\n");
   mkdir(Path("sub").c_str(), 0755);
-  const Content<CurrentBuild> list{ReadBytes(Path("in.nc"))};
+  const Content<CurrentBuild> list{ReadBytes(Path("in.nc")), Path("in.nc")};
   EXPECT_EQ(std::make_pair(std::string("EFCreateError"),
                            u"Datei \"" + FromUtf8(Path("sub")) +
                                u"\" kann nicht erstellt werden. Is a directory"),
@@ -85,7 +88,7 @@ TEST_F(ProgramSaves, ASymbolicLinkStaysALinkAndItsFileIsReplaced) {
   chmod(Path("real/file.nc").c_str(), 0640);
   ASSERT_EQ(0, symlink("real/file.nc", Path("link.nc").c_str()));
   ASSERT_EQ(0, symlink("link.nc", Path("link2.nc").c_str()));
-  const Content<CurrentBuild> list{ReadBytes(Path("in.nc"))};
+  const Content<CurrentBuild> list{ReadBytes(Path("in.nc")), Path("in.nc")};
   list.SaveToFile(Path("link2.nc"));
   struct stat st {};
   ASSERT_EQ(0, lstat(Path("link.nc").c_str(), &st));
@@ -98,7 +101,7 @@ TEST_F(ProgramSaves, ASymbolicLinkStaysALinkAndItsFileIsReplaced) {
   EXPECT_EQ((std::vector<std::string>{"file.nc"}), FolderNames(Path("real")));
   // A dangling link: the file it leads to is created.
   ASSERT_EQ(0, symlink("real/new.nc", Path("dangling.nc").c_str()));
-  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc"))};
+  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc")), Path("in.nc")};
   legacy.SaveToFile(Path("dangling.nc"));
   EXPECT_EQ("NEW\r\n", ReadBytes(Path("real/new.nc")));
   ASSERT_EQ(0, lstat(Path("dangling.nc").c_str(), &st));
@@ -110,7 +113,7 @@ TEST_F(ProgramSaves, HardLinksAndPermissionBitsAreKept) {
   WriteBytes(Path("a.nc"), "OLD OLD OLD\r\n");
   chmod(Path("a.nc").c_str(), 0604);
   ASSERT_EQ(0, link(Path("a.nc").c_str(), Path("b.nc").c_str()));
-  const Content<CurrentBuild> list{ReadBytes(Path("in.nc"))};
+  const Content<CurrentBuild> list{ReadBytes(Path("in.nc")), Path("in.nc")};
   list.SaveToFile(Path("a.nc"));
   EXPECT_EQ("NEW\r\n", ReadBytes(Path("b.nc")));
   struct stat st {};
@@ -138,8 +141,8 @@ ssize_t DeviceFull(int, const void*, std::size_t) {
 TEST_F(ProgramSaves, AWriteThatPutsDownNothingKeepsTheTarget) {
   WriteBytes(Path("in.nc"), "NEW\r\n");
   WriteBytes(Path("t.nc"), "OLD\n");
-  const Content<CurrentBuild> list{ReadBytes(Path("in.nc"))};
-  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc"))};
+  const Content<CurrentBuild> list{ReadBytes(Path("in.nc")), Path("in.nc")};
+  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc")), Path("in.nc")};
   for (WriteCall failing : {&WriteNothing, &DeviceFull}) {
     const WriteCall previous = SetWriteCallForTesting(failing);
     const auto current_failure = FailureOf([&] { list.SaveToFile(Path("t.nc")); });
@@ -185,8 +188,8 @@ TEST_F(ProgramSaves, ALargeSaveWrittenBehindFailsAsAWholeOrWritesEveryByte) {
   std::string bytes = big;
   at = line_start(bytes, 9);
   bytes.replace(at, bytes.find("\r\n", at) - at, "G1");
-  const Content<CurrentBuild> list{current};
-  const Content<LegacyBuild> legacy{bytes};
+  const Content<CurrentBuild> list{current, Path("in.nc")};
+  const Content<LegacyBuild> legacy{bytes, Path("in.nc")};
   for (const int writes : {0, 3}) {
     WriteBytes(Path("t.nc"), "OLD\n");
     WriteBytes(Path("u.nc"), "OLD\n");
@@ -220,8 +223,8 @@ TEST_F(ProgramSaves, AFullDeviceKeepsTheTarget) {
   WriteBytes(device + "/t.nc", "OLD\n");
   WriteBytes(device + "/hard.nc", "OLD\n");
   ASSERT_EQ(0, link((device + "/hard.nc").c_str(), (device + "/hard2.nc").c_str()));
-  const Content<CurrentBuild> list{ReadBytes(Path("in.nc"))};
-  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc"))};
+  const Content<CurrentBuild> list{ReadBytes(Path("in.nc")), Path("in.nc")};
+  const Content<LegacyBuild> legacy{ReadBytes(Path("in.nc")), Path("in.nc")};
   for (const std::string name : {"t.nc", "hard.nc"}) {
     EXPECT_EQ(std::make_pair(std::string("EWriteError"), std::u16string(u"Stream-Schreibfehler")),
               FailureOf([&] { list.SaveToFile(device + "/" + name); }));

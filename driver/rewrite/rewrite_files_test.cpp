@@ -29,6 +29,7 @@ namespace {
 using Current = LineList<CurrentBuild>;
 using Legacy = LineList<LegacyBuild>;
 
+using testing::FailureOf;
 using testing::FolderNames;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -70,19 +71,8 @@ class RewriteFiles : public ::testing::Test {
   const std::string dir_ = folder_.Path();
 };
 
-// The failure that `action` raises: kind and message.
-template <class Action>
-std::pair<std::string, std::u16string> FailureOf(Action action) {
-  try {
-    action();
-  } catch (const Failure& failure) {
-    return {failure.KindName(), failure.Message()};
-  }
-  return {"none", u""};
-}
-
 // Runs the probe program (tests/program_probe.cpp) as the unprivileged user;
-// its output is "Kind: message" or "ok COUNT".
+// its output is "Kind: message", "ok LINES" or "rewritten COUNT".
 std::string ProbeAsNobody(const std::string& build, const std::string& source,
                           const std::string& target = "") {
   std::string cmd;
@@ -317,23 +307,22 @@ TEST_F(RewriteFiles, MissingFileAndFolderFailToOpen) {
 }
 
 TEST_F(RewriteFiles, PathBytesThatAreNotUtf8ShowAsReplacementCharacters) {
+  const std::string missing = Path(
+      "a\xFF"
+      "b.nc");
   Current list;
   EXPECT_EQ(u"Datei " + FromUtf8(dir_) +
                 u"/a\uFFFDb.nc kann nicht geöffnet werden. No such file or directory",
-            FailureOf([&] {
-              list.LoadFromFile(
-                  Path("a\xFF"
-                       "b.nc"));
-            }).second);
+            FailureOf([&] { list.LoadFromFile(missing); }).second);
+  EXPECT_EQ(FailureOf([&] { list.LoadFromFile(missing); }),
+            FailureOf([&] { PlanProgram<CurrentBuild>(missing); }));
   Legacy legacy;
   EXPECT_EQ(DecodeCp1252("File " + dir_ +
                          "/a\xFF"
                          "b.nc could not be opened. No such file or directory"),
-            FailureOf([&] {
-              legacy.LoadFromFile(
-                  Path("a\xFF"
-                       "b.nc"));
-            }).second);
+            FailureOf([&] { legacy.LoadFromFile(missing); }).second);
+  EXPECT_EQ(FailureOf([&] { legacy.LoadFromFile(missing); }),
+            FailureOf([&] { PlanProgram<LegacyBuild>(missing); }));
 }
 
 TEST_F(RewriteFiles, IllFormedTextFailsTheLoadAndLeavesTheListAsItWas) {
@@ -390,14 +379,20 @@ TEST_F(RewriteFiles, FolderNotWritableWritesAWritableTargetInPlace) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user through setpriv";
   WriteBytes(Path("in.nc"), "NEW\r\nLINES\r\n");
   chmod(Path("in.nc").c_str(), 0644);
-  WriteBytes(Path("t.nc"), "OLD CONTENT THAT IS LONGER\n");
-  chmod(Path("t.nc").c_str(), 0666);
+  const std::string program = "SUBBEGIN A\r\nG0 X10.5 Y20.25\r\nSUBEND\r\nOLD CONTENT\r\n";
   chmod(dir_.c_str(), 0755);
-  EXPECT_EQ("ok 2", ProbeAsNobody("current", Path("in.nc"), Path("t.nc")));
-  EXPECT_EQ("NEW\r\nLINES\r\n", ReadBytes(Path("t.nc")));
-  EXPECT_EQ("ok 2", ProbeAsNobody("legacy", Path("in.nc"), Path("t.nc")));
-  EXPECT_EQ("NEW\r\nLINES\r\n", ReadBytes(Path("t.nc")));
-  // A new file in that folder cannot be created at all.
+  // The program rewritten over itself: in place, shorter than it was.
+  for (const std::string build : {"current", "legacy"}) {
+    WriteBytes(Path("t.nc"), program);
+    chmod(Path("t.nc").c_str(), 0666);
+    EXPECT_EQ("rewritten 1", ProbeAsNobody(build, Path("t.nc"), Path("t.nc")));
+    EXPECT_EQ("SUBBEGIN A\r\nG0 X0 Y0\r\nSUBEND\r\nOLD CONTENT\r\n", ReadBytes(Path("t.nc")));
+  }
+  // A result beside a program is always a new file, which cannot be created
+  // in that folder at all.
+  EXPECT_EQ(
+      "EFCreateError: Datei \"" + Path("t.nc") + "\" kann nicht erstellt werden. Permission denied",
+      ProbeAsNobody("current", Path("in.nc"), Path("t.nc")));
   EXPECT_EQ("EFCreateError: Datei \"" + Path("new.nc") +
                 "\" kann nicht erstellt werden. Permission denied",
             ProbeAsNobody("current", Path("in.nc"), Path("new.nc")));
@@ -407,8 +402,5 @@ TEST_F(RewriteFiles, FolderNotWritableWritesAWritableTargetInPlace) {
   EXPECT_EQ((std::vector<std::string>{"in.nc", "t.nc"}), FolderNames(dir_));
 }
 
-// Every line of a large text replaced, so that the save gathers them before
-// it writes, in the encodings whose bytes are the text itself (the legacy
-// program's, UTF-16 LE) and one that is encoded: the bytes are exact.
 }  // namespace
 }  // namespace orvalen
