@@ -7,9 +7,24 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "tools/failure.h"
+
 namespace orvalen::testing {
+
+// The failure that `action` raises, kind and message; {"none", ""} when it
+// raises none.
+template <class Action>
+std::pair<std::string, std::u16string> FailureOf(Action action) {
+  try {
+    action();
+  } catch (const Failure& failure) {
+    return {failure.KindName(), failure.Message()};
+  }
+  return {"none", u""};
+}
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
